@@ -1,0 +1,70 @@
+// The one seam between the installer and Windows: every operating-system call the
+// program makes is a member here, named and shaped as Win32 names and shapes it.
+// The Windows build implements it on the real API; the unit tests on an in-memory Windows.
+#pragma once
+
+#include "WinTypes.h"
+
+#include <cstddef>
+
+// The completion marker is written through the C runtime's buffered stream, not a
+// Win32 file handle; the seam carries it so the tests can see those bytes too.
+struct HdaStream;
+
+class CHost {
+public:
+    virtual ~CHost() = default;
+
+    // Start-up and the application base
+    virtual LPSTR GetCommandLineA() = 0;
+    virtual HMODULE GetModuleHandleA(LPCSTR lpModuleName) = 0;
+    virtual FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) = 0;
+    virtual DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) = 0;
+    virtual UINT SetErrorMode(UINT uMode) = 0;
+    virtual void InitCommonControls() = 0;
+    virtual BOOL IsDBCSLeadByte(BYTE TestChar) = 0;
+
+    // Version and directories
+    virtual BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) = 0;
+    virtual UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) = 0;
+    virtual DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) = 0;
+    virtual BOOL SetCurrentDirectoryA(LPCSTR lpPathName) = 0;
+
+    // Processes, windows and waits
+    virtual HANDLE GetCurrentProcess() = 0;
+    virtual BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                                LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                                LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                                DWORD dwCreationFlags, LPVOID lpEnvironment,
+                                LPCSTR lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
+                                PROCESS_INFORMATION* lpProcessInformation) = 0;
+    virtual DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) = 0;
+    virtual BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) = 0;
+    virtual BOOL CloseHandle(HANDLE hObject) = 0;
+    virtual UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow) = 0;
+    virtual HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) = 0;
+    virtual void Sleep(DWORD dwMilliseconds) = 0;
+    virtual int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) = 0;
+
+    // Registry
+    virtual LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) = 0;
+    virtual LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                  LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
+                                  LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                  LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                  LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) = 0;
+    virtual LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) = 0;
+    virtual LONG RegCloseKey(HKEY hKey) = 0;
+
+    // Files
+    virtual HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) = 0;
+    virtual BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) = 0;
+    virtual BOOL FindClose(HANDLE hFindFile) = 0;
+    virtual BOOL DeleteFileA(LPCSTR lpFileName) = 0;
+    virtual BOOL RemoveDirectoryA(LPCSTR lpPathName) = 0;
+
+    // The C runtime's buffered file stream (fopen, fwrite, fclose)
+    virtual HdaStream* OpenStream(const char* path, const char* mode) = 0;
+    virtual size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) = 0;
+    virtual int CloseStream(HdaStream* stream) = 0;
+};

@@ -1,0 +1,117 @@
+// The host on the real Windows API: each member forwards to the call of the same name.
+#include "Win32Host.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+LPSTR CWin32Host::GetCommandLineA() {
+    return ::GetCommandLineA();
+}
+HMODULE CWin32Host::GetModuleHandleA(LPCSTR lpModuleName) {
+    return ::GetModuleHandleA(lpModuleName);
+}
+FARPROC CWin32Host::GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    return ::GetProcAddress(hModule, lpProcName);
+}
+DWORD CWin32Host::GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+    return ::GetModuleFileNameA(hModule, lpFilename, nSize);
+}
+UINT CWin32Host::SetErrorMode(UINT uMode) {
+    return ::SetErrorMode(uMode);
+}
+void CWin32Host::InitCommonControls() {
+    ::InitCommonControls();
+}
+BOOL CWin32Host::IsDBCSLeadByte(BYTE TestChar) {
+    return ::IsDBCSLeadByte(TestChar);
+}
+BOOL CWin32Host::GetVersionExA(OSVERSIONINFOA* lpVersionInformation) {
+    return ::GetVersionExA(lpVersionInformation);
+}
+UINT CWin32Host::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+    return ::GetWindowsDirectoryA(lpBuffer, uSize);
+}
+DWORD CWin32Host::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+    return ::GetCurrentDirectoryA(nBufferLength, lpBuffer);
+}
+BOOL CWin32Host::SetCurrentDirectoryA(LPCSTR lpPathName) {
+    return ::SetCurrentDirectoryA(lpPathName);
+}
+HANDLE CWin32Host::GetCurrentProcess() {
+    return ::GetCurrentProcess();
+}
+BOOL CWin32Host::CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                                LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                                LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                                DWORD dwCreationFlags, LPVOID lpEnvironment,
+                                LPCSTR lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
+                                PROCESS_INFORMATION* lpProcessInformation) {
+    return ::CreateProcessA(lpApplicationName, lpCommandLine, lpProcessAttributes,
+                            lpThreadAttributes, bInheritHandles, dwCreationFlags, lpEnvironment,
+                            lpCurrentDirectory, lpStartupInfo, lpProcessInformation);
+}
+DWORD CWin32Host::WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    return ::WaitForSingleObject(hHandle, dwMilliseconds);
+}
+BOOL CWin32Host::GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
+    return ::GetExitCodeProcess(hProcess, lpExitCode);
+}
+BOOL CWin32Host::CloseHandle(HANDLE hObject) {
+    return ::CloseHandle(hObject);
+}
+UINT CWin32Host::WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
+    return ::WinExec(lpCmdLine, uCmdShow);
+}
+HWND CWin32Host::FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
+    return ::FindWindowA(lpClassName, lpWindowName);
+}
+void CWin32Host::Sleep(DWORD dwMilliseconds) {
+    ::Sleep(dwMilliseconds);
+}
+int CWin32Host::MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+    return ::MessageBoxA(hWnd, lpText, lpCaption, uType);
+}
+LONG CWin32Host::RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    return ::RegOpenKeyA(hKey, lpSubKey, phkResult);
+}
+LONG CWin32Host::RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                  LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
+                                  LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                  LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                  LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
+    return ::RegQueryInfoKeyA(hKey, lpClass, lpcchClass, lpReserved, lpcSubKeys, lpcbMaxSubKeyLen,
+                              lpcbMaxClassLen, lpcValues, lpcbMaxValueNameLen, lpcbMaxValueLen,
+                              lpcbSecurityDescriptor, lpftLastWriteTime);
+}
+LONG CWin32Host::RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
+    return ::RegEnumKeyA(hKey, dwIndex, lpName, cchName);
+}
+LONG CWin32Host::RegCloseKey(HKEY hKey) {
+    return ::RegCloseKey(hKey);
+}
+HANDLE CWin32Host::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
+    return ::FindFirstFileA(lpFileName, lpFindFileData);
+}
+BOOL CWin32Host::FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) {
+    return ::FindNextFileA(hFindFile, lpFindFileData);
+}
+BOOL CWin32Host::FindClose(HANDLE hFindFile) {
+    return ::FindClose(hFindFile);
+}
+BOOL CWin32Host::DeleteFileA(LPCSTR lpFileName) {
+    return ::DeleteFileA(lpFileName);
+}
+BOOL CWin32Host::RemoveDirectoryA(LPCSTR lpPathName) {
+    return ::RemoveDirectoryA(lpPathName);
+}
+
+HdaStream* CWin32Host::OpenStream(const char* path, const char* mode) {
+    return reinterpret_cast<HdaStream*>(std::fopen(path, mode));
+}
+size_t CWin32Host::WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) {
+    return std::fwrite(data, size, count, reinterpret_cast<FILE*>(stream));
+}
+int CWin32Host::CloseStream(HdaStream* stream) {
+    return std::fclose(reinterpret_cast<FILE*>(stream));
+}
