@@ -1,0 +1,92 @@
+// The run sequence: options, installer state, package choice and the steps of each mode.
+#include "InstallApp.h"
+
+#include "host/AnsiText.h"
+
+#include <cstring>
+
+namespace {
+const DWORD MODULE_PATH_SIZE = 512;
+
+const char* const HARDWARE_IDS[HARDWARE_ID_COUNT] = {
+    "FUNC_01&VEN_1095&DEV_1390",
+    "FUNC_01&VEN_1095&DEV_1392",
+    "FUNC_01&VEN_17E8&DEV_0047",
+};
+
+struct PackageRow {
+    const char* pszFolderAndPrefix;
+    const char* pszInteractive;
+    const char* pszSilent;
+};
+
+const PackageRow PACKAGE_WIN2003 = {"Win2K3\\us\\KB888111", "Srvrtm.exe", "Srvrtm.exe /quiet /o"};
+const PackageRow PACKAGE_XPSP1 = {"Win2K_XP\\us\\KB888111", "XPSP1.exe", "XPSP1.exe /quiet /o"};
+const PackageRow PACKAGE_XPSP2 = {"Win2K_XP\\us\\KB888111", "XPSP2.exe", "XPSP2.exe /quiet /o"};
+const PackageRow PACKAGE_W2KSP4 = {"Win2K_XP\\us\\KB888111", "W2KSP4.exe", "W2KSP4.exe /quiet /o"};
+
+const PackageRow& ChoosePackage(OsCode code, int32_t nServicePack) {
+    if (code == OS_WIN2003)
+        return PACKAGE_WIN2003;
+    if (code == OS_WINXP)
+        return nServicePack == 1 ? PACKAGE_XPSP1 : PACKAGE_XPSP2;
+    return PACKAGE_W2KSP4;
+}
+} // namespace
+
+bool CopyWhole(char* pBuffer, size_t nSize, const std::string& text) {
+    if (text.size() + 1 > nSize)
+        return false;
+    std::memcpy(pBuffer, text.c_str(), text.size() + 1);
+    return true;
+}
+
+bool CInstallApp::RunInstall() {
+    m_bDebug = 0;
+    bool bSilent = false;
+
+    for (size_t i = 0; i < HARDWARE_ID_COUNT; ++i)
+        CopyWhole(m_szHardwareId[i], HARDWARE_ID_SIZE, HARDWARE_IDS[i]);
+
+    CAnsiText text(m_host);
+    std::string strWork = CmdLine();
+    text.MakeUpper(strWork);
+    if (text.Find(strWork, "-S") >= 0)
+        bSilent = true;
+    if (text.Find(strWork, "DEBUG") >= 0)
+        m_bDebug = 1;
+
+    m_host.InitCommonControls();
+
+    // One byte is kept back so the path is terminated even where Windows 2000 and XP fill
+    // the whole buffer without a terminating zero.
+    char szModulePath[MODULE_PATH_SIZE] = {};
+    m_host.GetModuleFileNameA(nullptr, szModulePath, MODULE_PATH_SIZE - 1);
+    strWork = szModulePath;
+
+    // A path without a backslash does not occur in practice; it gives an empty directory.
+    int nLastSlash = text.ReverseFindChar(strWork, '\\');
+    strWork.erase(static_cast<size_t>(nLastSlash + 1));
+
+    // A directory too long for m_szExeDir leaves it empty, which the driver step takes
+    // as "no disc layout to use"; the package still gets the full directory below.
+    CopyWhole(m_szExeDir, EXE_DIR_SIZE, strWork);
+
+    m_nServicePack = 0;
+    OsCode code = OS_UNKNOWN;
+    GetOsVersion(code);
+
+    const PackageRow& package = ChoosePackage(code, m_nServicePack);
+    strWork += package.pszFolderAndPrefix;
+    strWork += bSilent ? package.pszSilent : package.pszInteractive;
+
+    if (!bSilent) {
+        m_host.WinExec(strWork.c_str(), SW_SHOW);
+        return false;
+    }
+
+    RunAndWait(strWork.c_str());
+    InstallHdmiDriver();
+    WriteFinishLog();
+    return false;
+}

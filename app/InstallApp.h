@@ -1,0 +1,62 @@
+// The installer: one application object whose start-up hook runs the whole install,
+// and whose install steps (one file each under setup/) share only the installer state.
+#pragma once
+
+#include "WinApp.h"
+
+#include <cstdint>
+
+// The Windows release, as the package choice needs it.
+typedef BYTE OsCode;
+enum : OsCode {
+    OS_WIN32S = 9,
+    OS_WIN95 = 10,
+    OS_WIN98 = 11,
+    OS_WIN98SE = 12,
+    OS_WINNT = 13,
+    OS_WINME = 14,
+    OS_WIN2000 = 15,
+    OS_WINXP = 16,
+    OS_WIN2003 = 17,
+};
+// What the run sequence holds before the classification: no release has this code, so
+// a Windows left unclassified reads as neither XP nor 2003.
+const OsCode OS_UNKNOWN = 0;
+
+// IsWow64Process, or null where the system lacks it; resolved once at static
+// initialisation, before the application object exists.
+extern PFN_ISWOW64PROCESS g_pfnIsWow64Process;
+PFN_ISWOW64PROCESS LookUpIsWow64Process(CHost& host);
+
+// Installer-state buffer sizes, bytes including the terminating zero.
+const size_t DEVICE_PATH_SIZE = 255;
+const size_t EXE_DIR_SIZE = 128;
+const size_t HARDWARE_ID_SIZE = 255;
+const size_t HARDWARE_ID_COUNT = 3;
+
+class CInstallApp : public CWinApp {
+public:
+    explicit CInstallApp(CHost& host) : CWinApp(host) {}
+
+    bool RunInstall() override;
+
+    // The install steps
+    void GetOsVersion(OsCode& out);
+    void RunAndWait(const char* lpCommandLine);
+    bool FindHdaDevice();
+    bool IsWow64Host();
+    void InstallHdmiDriver();
+    void WriteFinishLog();
+    void DeleteTree(const char* lpDirectory, const char* lpPattern);
+
+    // The installer state, zero at start.
+    BYTE m_bDebug = 0;
+    char m_szDevicePath[DEVICE_PATH_SIZE] = {};
+    char m_szExeDir[EXE_DIR_SIZE] = {};
+    char m_szHardwareId[HARDWARE_ID_COUNT][HARDWARE_ID_SIZE] = {};
+    int32_t m_nServicePack = 0;
+};
+
+// Copies text into a fixed buffer only when all of it fits with its terminating zero;
+// otherwise the buffer is left untouched and the result is false. Never a cut-off path.
+bool CopyWhole(char* pBuffer, size_t nSize, const std::string& text);

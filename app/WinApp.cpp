@@ -1,0 +1,84 @@
+// The minimal application base: start-up, title, message box, exit code.
+#include "WinApp.h"
+
+#include "host/AnsiText.h"
+
+namespace {
+// Large enough for any module path Windows reports to ANSI callers.
+const DWORD MODULE_PATH_SIZE = 512;
+} // namespace
+
+int CWinApp::Run(HINSTANCE hInstance, const char* lpCmdLine) {
+    // Started programs inherit the error mode, so the packages and the helper are also
+    // spared "insert a disk" and "file not found" boxes.
+    UINT uOldMode = m_host.SetErrorMode(0);
+    m_host.SetErrorMode(uOldMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+
+    m_hInstance = hInstance;
+    m_strCmdLine = lpCmdLine ? lpCmdLine : "";
+    SetCurrentHandles();
+
+    // There is no main window, so a false result means there is nothing more to run;
+    // either way the exit code is 0.
+    RunInstall();
+    return 0;
+}
+
+void CWinApp::SetCurrentHandles() {
+    char szPath[MODULE_PATH_SIZE] = {};
+    DWORD dwLen = m_host.GetModuleFileNameA(m_hInstance, szPath, MODULE_PATH_SIZE - 1);
+    if (dwLen >= MODULE_PATH_SIZE)
+        dwLen = MODULE_PATH_SIZE - 1;
+    std::string strPath(szPath, dwLen);
+    strPath = strPath.c_str(); // never past a zero the host left inside
+
+    // The title is the file name without directory and extension: cut at the last ".",
+    // then keep what follows the last "\", "/" or ":". Only the backslash can be the
+    // second byte of a double-byte character, so only its search walks characters.
+    size_t nDot = strPath.rfind('.');
+    if (nDot != std::string::npos)
+        strPath.erase(nDot);
+    CAnsiText text(m_host);
+    int nStart = text.ReverseFindChar(strPath, '\\');
+    size_t nOther = strPath.find_last_of("/:");
+    if (nOther != std::string::npos && static_cast<int>(nOther) > nStart)
+        nStart = static_cast<int>(nOther);
+    m_strAppTitle = strPath.substr(static_cast<size_t>(nStart + 1));
+}
+
+int CWinApp::DoMessageBox(const char* lpszPrompt, UINT nType, UINT /*nIDPrompt*/) {
+    if ((nType & MB_ICONMASK) == 0) {
+        switch (nType & MB_TYPEMASK) {
+        case MB_OK:
+        case MB_OKCANCEL:
+        case MB_YESNOCANCEL:
+        case MB_YESNO:
+            nType |= MB_ICONEXCLAMATION;
+            break;
+        default:
+            break;
+        }
+    }
+    return m_host.MessageBoxA(nullptr, lpszPrompt, m_strAppTitle.c_str(), nType);
+}
+
+const char* CWinApp::SkipProgramName(const char* lpCommandLine) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(lpCommandLine);
+    if (p == nullptr)
+        return "";
+    // In every ANSI code page a trail byte is 0x40 or above, so neither a quote nor a
+    // blank can hide inside a double-byte character: a byte walk is exact here.
+    if (*p == '"') {
+        ++p;
+        while (*p != '\0' && *p != '"')
+            ++p;
+        if (*p == '"')
+            ++p;
+    } else {
+        while (*p > ' ')
+            ++p;
+    }
+    while (*p != '\0' && *p <= ' ')
+        ++p;
+    return reinterpret_cast<const char*>(p);
+}

@@ -1,0 +1,46 @@
+// Our own minimal application base: what the installer needs of an application
+// framework (start-up, the application title, the application message box, the error
+// mode and the exit code), and nothing more. The program never creates a window.
+#pragma once
+
+#include "host/Host.h"
+
+#include <string>
+
+class CWinApp {
+public:
+    explicit CWinApp(CHost& host) : m_host(host) {}
+    virtual ~CWinApp() = default;
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // The framework's main routine: initialises, calls the start-up hook once and gives
+    // the process exit code, which is 0 on every path.
+    int Run(HINSTANCE hInstance, const char* lpCmdLine);
+
+    // The start-up hook. A false result ends the program without a message loop.
+    virtual bool RunInstall() = 0;
+
+    // Modal box with no owner and the application title as caption. A type that names
+    // no icon gets the exclamation icon when its buttons are OK, OK/Cancel,
+    // Yes/No/Cancel or Yes/No.
+    int DoMessageBox(const char* lpszPrompt, UINT nType = MB_OK, UINT nIDPrompt = 0);
+
+    // The text behind the program's own name in a full command line: a quoted name ends
+    // at its closing quote, any other at the first character of code 32 or below; the
+    // characters of codes 1 to 32 after it are skipped.
+    static const char* SkipProgramName(const char* lpCommandLine);
+
+    const std::string& AppTitle() const { return m_strAppTitle; }
+    const std::string& CmdLine() const { return m_strCmdLine; }
+
+protected:
+    CHost& m_host;
+
+private:
+    void SetCurrentHandles();
+
+    HINSTANCE m_hInstance = nullptr;
+    std::string m_strAppTitle;
+    std::string m_strCmdLine;
+};

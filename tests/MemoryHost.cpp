@@ -1,0 +1,651 @@
+// The in-memory Windows: behaves like the real API wherever the install steps rely on it.
+#include "MemoryHost.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+CMemoryHost* s_pCurrent = nullptr;
+const HMODULE KERNEL32 = reinterpret_cast<HMODULE>(0x7C800000);
+const HKEY HDA_KEY = reinterpret_cast<HKEY>(0x2222);
+const UINT WINEXEC_STARTED = 33; // WinExec's results above 31 mean success
+const size_t MAX_CURRENT_DIR = MAX_PATH - 2;
+
+BOOL WINAPI MemoryIsWow64Process(HANDLE hProcess, PBOOL pbWow64) {
+    ++s_pCurrent->m_nIsWow64Calls;
+    if (hProcess != s_pCurrent->GetCurrentProcess())
+        return FALSE;
+    *pbWow64 = s_pCurrent->m_bWow64;
+    return TRUE;
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+} // namespace
+
+CMemoryHost::CMemoryHost() {
+    s_pCurrent = this;
+    SetVersion(VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 3");
+    AddDirectory("C:\\WINDOWS\\system32");
+}
+
+CMemoryHost::~CMemoryHost() {
+    if (s_pCurrent == this)
+        s_pCurrent = nullptr;
+}
+
+void CMemoryHost::SetVersion(DWORD dwPlatformId, DWORD dwMajor, DWORD dwMinor, DWORD dwBuild,
+                             const std::string& strServicePack) {
+    std::memset(&m_version, 0, sizeof(m_version));
+    m_version.dwPlatformId = dwPlatformId;
+    m_version.dwMajorVersion = dwMajor;
+    m_version.dwMinorVersion = dwMinor;
+    m_version.dwBuildNumber = dwBuild;
+    std::strncpy(m_version.szCSDVersion, strServicePack.c_str(),
+                 sizeof(m_version.szCSDVersion) - 1);
+}
+
+// --- Start-up -----------------------------------------------------------------------
+
+LPSTR CMemoryHost::GetCommandLineA() {
+    return &m_strCommandLine[0];
+}
+
+HMODULE CMemoryHost::GetModuleHandleA(LPCSTR lpModuleName) {
+    if (lpModuleName != nullptr && SameName(lpModuleName, "kernel32"))
+        return KERNEL32;
+    return nullptr;
+}
+
+FARPROC CMemoryHost::GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    if (hModule == KERNEL32 && m_bHasIsWow64Process &&
+        std::strcmp(lpProcName, "IsWow64Process") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&MemoryIsWow64Process));
+    return nullptr;
+}
+
+DWORD CMemoryHost::GetModuleFileNameA(HMODULE, LPSTR lpFilename, DWORD nSize) {
+    // As on Windows 2000 and XP: a path that does not fit is cut to nSize bytes and left
+    // without a terminating zero.
+    if (m_strModulePath.size() >= nSize) {
+        std::memcpy(lpFilename, m_strModulePath.data(), nSize);
+        return nSize;
+    }
+    std::memcpy(lpFilename, m_strModulePath.c_str(), m_strModulePath.size() + 1);
+    return static_cast<DWORD>(m_strModulePath.size());
+}
+
+UINT CMemoryHost::SetErrorMode(UINT uMode) {
+    m_errorModes.push_back(uMode);
+    UINT uOld = m_errorModes.size() > 1 ? m_errorModes[m_errorModes.size() - 2] : 0x0004;
+    return uOld;
+}
+
+void CMemoryHost::InitCommonControls() {
+    ++m_nInitCommonControls;
+    m_events.push_back("InitCommonControls");
+}
+
+BOOL CMemoryHost::IsDBCSLeadByte(BYTE b) {
+    if (m_uCodePage == 932)
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    return FALSE;
+}
+
+// --- Version and directories ----------------------------------------------------------
+
+BOOL CMemoryHost::GetVersionExA(OSVERSIONINFOA* lpVersionInformation) {
+    m_dwVersionSizeSeen = lpVersionInformation->dwOSVersionInfoSize;
+    if (m_bVersionFails || lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
+        return FALSE;
+    *lpVersionInformation = m_version;
+    lpVersionInformation->dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    return TRUE;
+}
+
+UINT CMemoryHost::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+    ++m_nWindowsDirReads;
+    if (m_bWindowsDirFails)
+        return 0;
+    if (m_strWindowsDir.size() + 1 > uSize)
+        return static_cast<UINT>(m_strWindowsDir.size() + 1);
+    std::memcpy(lpBuffer, m_strWindowsDir.c_str(), m_strWindowsDir.size() + 1);
+    return static_cast<UINT>(m_strWindowsDir.size());
+}
+
+DWORD CMemoryHost::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+    if (m_strCurrentDir.size() + 1 > nBufferLength)
+        return static_cast<DWORD>(m_strCurrentDir.size() + 1);
+    std::memcpy(lpBuffer, m_strCurrentDir.c_str(), m_strCurrentDir.size() + 1);
+    return static_cast<DWORD>(m_strCurrentDir.size());
+}
+
+BOOL CMemoryHost::SetCurrentDirectoryA(LPCSTR lpPathName) {
+    m_events.push_back(std::string("SetCurrentDirectoryA ") + lpPathName);
+    Path path = ParsePath(lpPathName);
+    Node* node = Lookup(path, true);
+    if (node == nullptr || !node->IsDirectory())
+        return FALSE;
+    // Windows keeps the path as given (a link stays a link in it), normalised.
+    std::string strDir(1, path.drive);
+    strDir += ":\\";
+    for (size_t i = 0; i < path.parts.size(); ++i)
+        strDir += (i ? "\\" : "") + path.parts[i];
+    if (strDir.size() > MAX_CURRENT_DIR)
+        return FALSE;
+    m_strCurrentDir = strDir;
+    return TRUE;
+}
+
+// --- Processes, windows and waits -----------------------------------------------------
+
+void CMemoryHost::AddProgram(const std::string& path, uint64_t lifetimeMs, DWORD exitCode,
+                             const std::string& windowTitle, uint64_t windowMs) {
+    m_programs.push_back({path, lifetimeMs, exitCode, windowTitle, windowMs});
+}
+
+void CMemoryHost::AddWindow(const std::string& title, uint64_t from, uint64_t to) {
+    m_windows.push_back({title, from, to});
+}
+
+const CMemoryHost::Program* CMemoryHost::FindProgram(const std::string& commandLine) const {
+    // The longest registered path that the command line starts with, followed by its end
+    // or a blank, as Windows tries the blank-separated prefixes of an unquoted path.
+    const Program* best = nullptr;
+    for (const Program& program : m_programs) {
+        const std::string& p = program.path;
+        if (commandLine.compare(0, p.size(), p) != 0)
+            continue;
+        if (commandLine.size() > p.size() && commandLine[p.size()] != ' ')
+            continue;
+        if (best == nullptr || p.size() > best->path.size())
+            best = &program;
+    }
+    return best;
+}
+
+bool CMemoryHost::Start(const std::string& api, const std::string& commandLine, UINT show,
+                        const std::string& currentDirectory, Process* process) {
+    const Program* program = FindProgram(commandLine);
+    m_launches.push_back({api, commandLine, show, m_now, currentDirectory, program != nullptr});
+    m_events.push_back(api + " " + commandLine);
+    if (program == nullptr)
+        return false;
+    if (!program->windowTitle.empty())
+        AddWindow(program->windowTitle, m_now, m_now + program->windowMs);
+    process->end = m_now + program->lifetime;
+    process->exitCode = program->exitCode;
+    return true;
+}
+
+HANDLE CMemoryHost::NewHandle() {
+    ++m_nOpenHandles;
+    return reinterpret_cast<HANDLE>(m_nextHandle++);
+}
+
+HANDLE CMemoryHost::GetCurrentProcess() {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+}
+
+BOOL CMemoryHost::CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                                 LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL bInheritHandles,
+                                 DWORD dwCreationFlags, LPVOID lpEnvironment,
+                                 LPCSTR lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
+                                 PROCESS_INFORMATION* lpProcessInformation) {
+    // Only the shape the installer uses is modelled; anything else is a test failure to see.
+    if (lpApplicationName != nullptr || bInheritHandles || dwCreationFlags != 0 ||
+        lpEnvironment != nullptr || lpStartupInfo->cb != sizeof(STARTUPINFOA))
+        return FALSE;
+    UINT show = (lpStartupInfo->dwFlags & STARTF_USESHOWWINDOW) ? lpStartupInfo->wShowWindow : 10;
+    std::string strDir = lpCurrentDirectory ? lpCurrentDirectory : m_strCurrentDir;
+    Process process;
+    if (!Start("CreateProcessA", lpCommandLine, show, strDir, &process))
+        return FALSE;
+    HANDLE hProcess = NewHandle();
+    HANDLE hThread = NewHandle();
+    m_processes[reinterpret_cast<uintptr_t>(hProcess)] = process;
+    m_threads[reinterpret_cast<uintptr_t>(hThread)] = true;
+    lpProcessInformation->hProcess = hProcess;
+    lpProcessInformation->hThread = hThread;
+    lpProcessInformation->dwProcessId = 1000 + static_cast<DWORD>(m_launches.size());
+    lpProcessInformation->dwThreadId = 2000 + static_cast<DWORD>(m_launches.size());
+    return TRUE;
+}
+
+DWORD CMemoryHost::WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    ++m_nWaits;
+    auto it = m_processes.find(reinterpret_cast<uintptr_t>(hHandle));
+    if (it == m_processes.end())
+        return WAIT_FAILED;
+    uint64_t end = it->second.end;
+    if (m_now >= end)
+        return WAIT_OBJECT_0;
+    if (dwMilliseconds != 0xFFFFFFFF && m_now + dwMilliseconds < end) {
+        m_now += dwMilliseconds;
+        return WAIT_TIMEOUT;
+    }
+    m_now = end;
+    return WAIT_OBJECT_0;
+}
+
+BOOL CMemoryHost::GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
+    auto it = m_processes.find(reinterpret_cast<uintptr_t>(hProcess));
+    if (it == m_processes.end())
+        return FALSE;
+    *lpExitCode = m_now >= it->second.end ? it->second.exitCode : STILL_ACTIVE;
+    return TRUE;
+}
+
+BOOL CMemoryHost::CloseHandle(HANDLE hObject) {
+    uintptr_t key = reinterpret_cast<uintptr_t>(hObject);
+    if (m_processes.erase(key) == 0 && m_threads.erase(key) == 0)
+        return FALSE;
+    --m_nOpenHandles;
+    return TRUE;
+}
+
+UINT CMemoryHost::WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
+    Process process;
+    if (!Start("WinExec", lpCmdLine, uCmdShow, m_strCurrentDir, &process))
+        return ERROR_FILE_NOT_FOUND;
+    return WINEXEC_STARTED;
+}
+
+HWND CMemoryHost::FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
+    m_findWindowTitles.push_back(lpWindowName ? lpWindowName : "");
+    m_events.push_back(std::string("FindWindowA ") + (lpWindowName ? lpWindowName : ""));
+    if (lpClassName != nullptr || lpWindowName == nullptr)
+        return nullptr;
+    for (size_t i = 0; i < m_windows.size(); ++i) {
+        const Window& w = m_windows[i];
+        if (w.title == lpWindowName && w.from <= m_now && m_now < w.to)
+            return reinterpret_cast<HWND>(0x10000 + i);
+    }
+    return nullptr;
+}
+
+void CMemoryHost::Sleep(DWORD dwMilliseconds) {
+    m_sleeps.push_back(dwMilliseconds);
+    m_now += dwMilliseconds;
+}
+
+int CMemoryHost::MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+    Box box{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType, m_now};
+    m_boxes.push_back(box);
+    m_events.push_back("MessageBoxA " + box.caption);
+    if (m_onMessageBox)
+        m_onMessageBox(box);
+    return IDOK;
+}
+
+// --- Registry -------------------------------------------------------------------------
+
+LONG CMemoryHost::RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    m_events.push_back(std::string("RegOpenKeyA ") + lpSubKey);
+    if (hKey != HKEY_LOCAL_MACHINE ||
+        !SameName(lpSubKey, "SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO") || !m_bHdaKeyExists)
+        return ERROR_FILE_NOT_FOUND;
+    if (m_lOpenError != ERROR_SUCCESS)
+        return m_lOpenError;
+    ++m_nOpenKeys;
+    *phkResult = HDA_KEY;
+    return ERROR_SUCCESS;
+}
+
+LONG CMemoryHost::RegQueryInfoKeyA(HKEY hKey, LPSTR, LPDWORD, LPDWORD, LPDWORD lpcSubKeys, LPDWORD,
+                                   LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, PFILETIME) {
+    if (hKey != HDA_KEY)
+        return 6; // ERROR_INVALID_HANDLE
+    if (m_lQueryError != ERROR_SUCCESS)
+        return m_lQueryError;
+    if (lpcSubKeys != nullptr)
+        *lpcSubKeys = static_cast<DWORD>(m_subkeys.size());
+    return ERROR_SUCCESS;
+}
+
+LONG CMemoryHost::RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
+    m_enumIndexes.push_back(dwIndex);
+    if (hKey != HDA_KEY)
+        return 6;
+    if (static_cast<int>(dwIndex) == m_nEnumFailAt)
+        return m_lEnumError;
+    if (dwIndex >= m_subkeys.size())
+        return ERROR_NO_MORE_ITEMS;
+    // As Windows: a name that does not fit fails the call and is not written.
+    const std::string& name = m_subkeys[dwIndex];
+    if (name.size() + 1 > cchName)
+        return ERROR_MORE_DATA;
+    std::memcpy(lpName, name.c_str(), name.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+LONG CMemoryHost::RegCloseKey(HKEY hKey) {
+    m_events.push_back("RegCloseKey");
+    if (hKey != HDA_KEY || m_nOpenKeys == 0)
+        return 6;
+    --m_nOpenKeys;
+    return ERROR_SUCCESS;
+}
+
+// --- File tree ------------------------------------------------------------------------
+
+bool CMemoryHost::SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+CMemoryHost::Path CMemoryHost::ParsePath(const std::string& text) const {
+    Path path;
+    std::string rest;
+    if (text.size() >= 2 && text[1] == ':') {
+        if (text.size() > 2 && text[2] != '\\' && text[2] != '/')
+            return path; // drive-relative paths are not used by the program
+        path.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        rest = text.substr(2);
+    } else {
+        Path cwd = ParsePath(m_strCurrentDir);
+        path = cwd;
+        if (!text.empty() && (text[0] == '\\' || text[0] == '/'))
+            path.parts.clear();
+        rest = text;
+    }
+    std::string part;
+    auto flush = [&]() -> bool {
+        if (part.empty() || part == ".") {
+        } else if (part == "..") {
+            if (!path.parts.empty())
+                path.parts.pop_back();
+        } else if (part.find_first_of(":*?\"<>|") != std::string::npos) {
+            return false;
+        } else {
+            path.parts.push_back(part);
+        }
+        part.clear();
+        return true;
+    };
+    for (char c : rest) {
+        if (c == '\\' || c == '/') {
+            if (!flush())
+                return path;
+        } else {
+            part += c;
+        }
+    }
+    if (!flush())
+        return path;
+    path.valid = true;
+    return path;
+}
+
+CMemoryHost::Node* CMemoryHost::Lookup(const Path& path, bool followLast, int depth) {
+    if (!path.valid || depth > 8)
+        return nullptr;
+    auto drive = m_drives.find(path.drive);
+    if (drive == m_drives.end())
+        return nullptr;
+    Node* node = drive->second.get();
+    for (size_t i = 0; i < path.parts.size(); ++i) {
+        if (!node->target.empty()) {
+            node = Lookup(ParsePath(node->target), true, depth + 1);
+            if (node == nullptr)
+                return nullptr;
+        }
+        Node* next = nullptr;
+        for (auto& child : node->children)
+            if (SameName(child->name, path.parts[i]))
+                next = child.get();
+        if (next == nullptr)
+            return nullptr;
+        node = next;
+    }
+    if (followLast && !node->target.empty())
+        return Lookup(ParsePath(node->target), true, depth + 1);
+    return node;
+}
+
+CMemoryHost::Node* CMemoryHost::ParentOf(const Path& path) {
+    if (!path.valid || path.parts.empty())
+        return nullptr;
+    Path parent = path;
+    parent.parts.pop_back();
+    Node* node = Lookup(parent, true);
+    return (node != nullptr && node->IsDirectory()) ? node : nullptr;
+}
+
+CMemoryHost::Node* CMemoryHost::Create(const std::string& text, DWORD attributes) {
+    Path path = ParsePath(text);
+    auto& root = m_drives[path.drive];
+    if (!root) {
+        root.reset(new Node);
+        root->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    }
+    Node* node = root.get();
+    for (size_t i = 0; i < path.parts.size(); ++i) {
+        Node* next = nullptr;
+        for (auto& child : node->children)
+            if (SameName(child->name, path.parts[i]))
+                next = child.get();
+        if (next == nullptr) {
+            std::unique_ptr<Node> child(new Node);
+            child->name = path.parts[i];
+            child->attributes = FILE_ATTRIBUTE_DIRECTORY;
+            child->parent = node;
+            next = child.get();
+            node->children.push_back(std::move(child));
+        }
+        node = next;
+    }
+    node->attributes = attributes;
+    return node;
+}
+
+void CMemoryHost::AddDirectory(const std::string& path, DWORD attributes) {
+    Create(path, attributes | FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void CMemoryHost::AddFile(const std::string& path, const std::string& data, DWORD attributes) {
+    Create(path, attributes == 0 ? FILE_ATTRIBUTE_ARCHIVE : attributes)->data = data;
+}
+
+void CMemoryHost::AddLink(const std::string& path, const std::string& target) {
+    Create(path, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)->target = target;
+}
+
+bool CMemoryHost::Exists(const std::string& path) {
+    return Lookup(path, false) != nullptr;
+}
+
+std::string CMemoryHost::FileData(const std::string& path) {
+    Node* node = Lookup(path, true);
+    return node ? node->data : std::string();
+}
+
+void CMemoryHost::CollectTree(Node* node, const std::string& prefix,
+                              std::vector<std::string>& out) {
+    for (auto& child : node->children) {
+        std::string name = prefix + child->name;
+        if (child->IsDirectory()) {
+            out.push_back(name + "\\");
+            if (child->target.empty())
+                CollectTree(child.get(), name + "\\", out);
+        } else {
+            out.push_back(name);
+        }
+    }
+}
+
+std::vector<std::string> CMemoryHost::Tree(const std::string& root) {
+    std::vector<std::string> out;
+    Node* node = Lookup(root, false);
+    if (node != nullptr)
+        CollectTree(node, "", out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void CMemoryHost::Detach(Node* node) {
+    auto& siblings = node->parent->children;
+    siblings.erase(
+        std::remove_if(siblings.begin(), siblings.end(),
+                       [node](const std::unique_ptr<Node>& p) { return p.get() == node; }),
+        siblings.end());
+}
+
+bool CMemoryHost::Matches(const std::string& pattern, const std::string& name) {
+    // "*.*" matches every name, those without a dot included, as on Windows.
+    if (pattern == "*.*" || pattern == "*")
+        return true;
+    std::vector<std::vector<bool>> m(pattern.size() + 1, std::vector<bool>(name.size() + 1, false));
+    m[0][0] = true;
+    for (size_t i = 1; i <= pattern.size(); ++i) {
+        char p = pattern[i - 1];
+        m[i][0] = m[i - 1][0] && p == '*';
+        for (size_t j = 1; j <= name.size(); ++j) {
+            if (p == '*')
+                m[i][j] = m[i - 1][j] || m[i][j - 1];
+            else
+                m[i][j] = m[i - 1][j - 1] && (p == '?' || Lower(p) == Lower(name[j - 1]));
+        }
+    }
+    return m[pattern.size()][name.size()];
+}
+
+WIN32_FIND_DATAA CMemoryHost::Record(const std::string& name, DWORD attributes, size_t size) {
+    WIN32_FIND_DATAA record;
+    std::memset(&record, 0, sizeof(record));
+    record.dwFileAttributes = attributes;
+    record.nFileSizeLow = static_cast<DWORD>(size);
+    std::strncpy(record.cFileName, name.c_str(), MAX_PATH - 1);
+    return record;
+}
+
+HANDLE CMemoryHost::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
+    ++m_nFileSearches;
+    m_events.push_back(std::string("FindFirstFileA ") + lpFileName);
+    std::string text = lpFileName;
+    Search search;
+    size_t slash = text.find_last_of("\\/");
+    std::string last = slash == std::string::npos ? text : text.substr(slash + 1);
+    if (text.size() == 2 && text[1] == ':')
+        last.clear();
+    if (last.find_first_of("*?") != std::string::npos) {
+        std::string dir = slash == std::string::npos ? "." : text.substr(0, slash + 1);
+        Path dirPath = ParsePath(dir);
+        Node* node = Lookup(dirPath, true);
+        if (node == nullptr || !node->IsDirectory())
+            return INVALID_HANDLE_VALUE;
+        // The root of a drive has no "." and ".." entries; every other directory has.
+        if (!dirPath.parts.empty()) {
+            for (const char* dot : {".", ".."})
+                if (Matches(last, dot))
+                    search.entries.push_back(Record(dot, FILE_ATTRIBUTE_DIRECTORY, 0));
+        }
+        for (auto& child : node->children)
+            if (Matches(last, child->name))
+                search.entries.push_back(
+                    Record(child->name, child->attributes, child->data.size()));
+    } else {
+        Path path = ParsePath(text);
+        Node* node = path.parts.empty() ? nullptr : Lookup(path, false);
+        if (node != nullptr)
+            search.entries.push_back(Record(node->name, node->attributes, node->data.size()));
+    }
+    if (search.entries.empty())
+        return INVALID_HANDLE_VALUE;
+    *lpFindFileData = search.entries[0];
+    search.next = 1;
+    uintptr_t key = m_nextHandle++;
+    m_searches[key] = search;
+    ++m_nOpenSearches;
+    return reinterpret_cast<HANDLE>(key);
+}
+
+BOOL CMemoryHost::FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) {
+    auto it = m_searches.find(reinterpret_cast<uintptr_t>(hFindFile));
+    if (it == m_searches.end() || it->second.next >= it->second.entries.size())
+        return FALSE;
+    *lpFindFileData = it->second.entries[it->second.next++];
+    return TRUE;
+}
+
+BOOL CMemoryHost::FindClose(HANDLE hFindFile) {
+    if (m_searches.erase(reinterpret_cast<uintptr_t>(hFindFile)) == 0)
+        return FALSE;
+    --m_nOpenSearches;
+    return TRUE;
+}
+
+BOOL CMemoryHost::DeleteFileA(LPCSTR lpFileName) {
+    m_events.push_back(std::string("DeleteFileA ") + lpFileName);
+    Path path = ParsePath(lpFileName);
+    Node* node = path.parts.empty() ? nullptr : Lookup(path, false);
+    if (node == nullptr || node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY))
+        return FALSE;
+    for (auto& stream : m_streams)
+        if (stream.second->node == node)
+            return FALSE; // in use
+    Detach(node);
+    return TRUE;
+}
+
+BOOL CMemoryHost::RemoveDirectoryA(LPCSTR lpPathName) {
+    m_events.push_back(std::string("RemoveDirectoryA ") + lpPathName);
+    Path path = ParsePath(lpPathName);
+    Node* node = path.parts.empty() ? nullptr : Lookup(path, false);
+    if (node == nullptr || !node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY))
+        return FALSE;
+    // A junction goes as a link; its target is not looked at.
+    if (node->target.empty() && !node->children.empty())
+        return FALSE;
+    // The current directory is held open by the process and cannot be removed.
+    if (node == Lookup(m_strCurrentDir, true))
+        return FALSE;
+    Detach(node);
+    return TRUE;
+}
+
+// --- The C runtime's stream --------------------------------------------------------
+
+HdaStream* CMemoryHost::OpenStream(const char* path, const char* mode) {
+    if (std::strcmp(mode, "wb") != 0)
+        return nullptr;
+    Path parsed = ParsePath(path);
+    Node* parent = ParentOf(parsed);
+    if (parent == nullptr)
+        return nullptr;
+    Node* node = Lookup(parsed, true);
+    if (node != nullptr && (node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY)))
+        return nullptr;
+    if (node == nullptr)
+        node = Create(path, FILE_ATTRIBUTE_ARCHIVE);
+    node->data.clear(); // "wb" truncates at the open
+    std::unique_ptr<Stream> stream(new Stream{node, std::string()});
+    HdaStream* key = reinterpret_cast<HdaStream*>(stream.get());
+    m_streams[key] = std::move(stream);
+    ++m_nOpenStreams;
+    return key;
+}
+
+size_t CMemoryHost::WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) {
+    auto it = m_streams.find(stream);
+    if (it == m_streams.end())
+        return 0;
+    it->second->buffer.append(static_cast<const char*>(data), size * count);
+    return count;
+}
+
+int CMemoryHost::CloseStream(HdaStream* stream) {
+    auto it = m_streams.find(stream);
+    if (it == m_streams.end())
+        return -1;
+    // A buffered stream hands its bytes to the system at the close.
+    it->second->node->data = it->second->buffer;
+    m_streams.erase(it);
+    --m_nOpenStreams;
+    return 0;
+}

@@ -1,0 +1,204 @@
+// An in-memory Windows for the unit tests: a virtual clock, scripted processes and
+// windows, a registry, a file tree with attributes and links, and a record of every
+// call the steps make that a test wants to check.
+#pragma once
+
+#include "host/Host.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMemoryHost : public CHost {
+public:
+    CMemoryHost();
+    ~CMemoryHost() override;
+
+    // --- Scripting -----------------------------------------------------------------
+    void SetCodePage(UINT uCodePage) { m_uCodePage = uCodePage; }
+    void SetVersion(DWORD dwPlatformId, DWORD dwMajor, DWORD dwMinor, DWORD dwBuild,
+                    const std::string& strServicePack);
+
+    // A program that CreateProcessA and WinExec can start: it runs lifetimeMs from its
+    // start and, when windowTitle is given, keeps a top-level window that long.
+    void AddProgram(const std::string& path, uint64_t lifetimeMs, DWORD exitCode = 0,
+                    const std::string& windowTitle = "", uint64_t windowMs = 0);
+    void AddWindow(const std::string& title, uint64_t from, uint64_t to);
+
+    void AddDirectory(const std::string& path, DWORD attributes = 0);
+    void AddFile(const std::string& path, const std::string& data = "", DWORD attributes = 0);
+    // A directory junction: attributes directory and reparse point, leading to target.
+    void AddLink(const std::string& path, const std::string& target);
+    bool Exists(const std::string& path);
+    std::string FileData(const std::string& path);
+    // Every path below root (root excluded), in a stable order, directories with a
+    // trailing backslash.
+    std::vector<std::string> Tree(const std::string& root);
+
+    // --- What happened -------------------------------------------------------------
+    struct Launch {
+        std::string api; // "CreateProcessA" or "WinExec"
+        std::string commandLine;
+        UINT show;
+        uint64_t time;
+        std::string currentDirectory;
+        bool started;
+    };
+    struct Box {
+        HWND owner;
+        std::string text;
+        std::string caption;
+        UINT type;
+        uint64_t time;
+    };
+
+    uint64_t m_now = 0; // virtual milliseconds
+    std::vector<Launch> m_launches;
+    std::vector<Box> m_boxes;
+    std::vector<uint64_t> m_sleeps;
+    std::vector<std::string> m_findWindowTitles;
+    std::vector<std::string> m_events; // calls in order, as "Api text"
+    std::function<void(const Box&)> m_onMessageBox;
+    std::vector<UINT> m_errorModes;
+    int m_nInitCommonControls = 0;
+    int m_nOpenHandles = 0;
+    int m_nOpenSearches = 0;
+    int m_nOpenKeys = 0;
+    int m_nOpenStreams = 0;
+    int m_nWindowsDirReads = 0;
+    int m_nIsWow64Calls = 0;
+    int m_nFileSearches = 0;
+    int m_nWaits = 0;
+    std::vector<DWORD> m_enumIndexes;
+    DWORD m_dwVersionSizeSeen = 0;
+
+    // --- State the test sets -------------------------------------------------------
+    std::string m_strCommandLine = "hdasetup.exe";
+    std::string m_strModulePath = "D:\\Drivers\\Audio\\hdasetup.exe";
+    bool m_bVersionFails = false;
+    OSVERSIONINFOA m_version;
+    bool m_bHasIsWow64Process = true;
+    BOOL m_bWow64 = FALSE;
+    bool m_bWindowsDirFails = false;
+    std::string m_strWindowsDir = "C:\\WINDOWS";
+    std::string m_strCurrentDir = "C:\\";
+
+    bool m_bHdaKeyExists = true;
+    LONG m_lOpenError = ERROR_SUCCESS; // an error other than 0 makes an existing key fail
+    LONG m_lQueryError = ERROR_SUCCESS;
+    int m_nEnumFailAt = -1;
+    LONG m_lEnumError = ERROR_NO_MORE_ITEMS;
+    std::vector<std::string> m_subkeys;
+
+    // --- CHost ---------------------------------------------------------------------
+    LPSTR GetCommandLineA() override;
+    HMODULE GetModuleHandleA(LPCSTR lpModuleName) override;
+    FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) override;
+    DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) override;
+    UINT SetErrorMode(UINT uMode) override;
+    void InitCommonControls() override;
+    BOOL IsDBCSLeadByte(BYTE TestChar) override;
+    BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override;
+    UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
+    DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;
+    BOOL SetCurrentDirectoryA(LPCSTR lpPathName) override;
+    HANDLE GetCurrentProcess() override;
+    BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                        LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                        LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                        DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                        STARTUPINFOA* lpStartupInfo,
+                        PROCESS_INFORMATION* lpProcessInformation) override;
+    DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) override;
+    BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) override;
+    BOOL CloseHandle(HANDLE hObject) override;
+    UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow) override;
+    HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) override;
+    void Sleep(DWORD dwMilliseconds) override;
+    int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) override;
+    LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) override;
+    LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                          LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                          LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                          LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) override;
+    LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) override;
+    LONG RegCloseKey(HKEY hKey) override;
+    HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) override;
+    BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) override;
+    BOOL FindClose(HANDLE hFindFile) override;
+    BOOL DeleteFileA(LPCSTR lpFileName) override;
+    BOOL RemoveDirectoryA(LPCSTR lpPathName) override;
+    HdaStream* OpenStream(const char* path, const char* mode) override;
+    size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) override;
+    int CloseStream(HdaStream* stream) override;
+
+private:
+    struct Node {
+        std::string name;
+        DWORD attributes = 0;
+        std::string data;
+        std::string target; // reparse points only
+        Node* parent = nullptr;
+        std::vector<std::unique_ptr<Node>> children;
+        bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    };
+    struct Path {
+        bool valid = false;
+        char drive = 'C';
+        std::vector<std::string> parts;
+    };
+    struct Program {
+        std::string path;
+        uint64_t lifetime;
+        DWORD exitCode;
+        std::string windowTitle;
+        uint64_t windowMs;
+    };
+    struct Process {
+        uint64_t end;
+        DWORD exitCode;
+    };
+    struct Window {
+        std::string title;
+        uint64_t from;
+        uint64_t to;
+    };
+    struct Search {
+        std::vector<WIN32_FIND_DATAA> entries;
+        size_t next = 0;
+    };
+    struct Stream {
+        Node* node;
+        std::string buffer;
+    };
+
+    Path ParsePath(const std::string& text) const;
+    Node* Lookup(const Path& path, bool followLast, int depth = 0);
+    Node* Lookup(const std::string& text, bool followLast) {
+        return Lookup(ParsePath(text), followLast);
+    }
+    Node* ParentOf(const Path& path);
+    Node* Create(const std::string& path, DWORD attributes);
+    void Detach(Node* node);
+    static bool SameName(const std::string& a, const std::string& b);
+    static bool Matches(const std::string& pattern, const std::string& name);
+    static WIN32_FIND_DATAA Record(const std::string& name, DWORD attributes, size_t size);
+    void CollectTree(Node* node, const std::string& prefix, std::vector<std::string>& out);
+    const Program* FindProgram(const std::string& commandLine) const;
+    bool Start(const std::string& api, const std::string& commandLine, UINT show,
+               const std::string& currentDirectory, Process* process);
+    HANDLE NewHandle();
+
+    UINT m_uCodePage = 1252;
+    std::map<char, std::unique_ptr<Node>> m_drives;
+    std::vector<Program> m_programs;
+    std::vector<Window> m_windows;
+    std::map<uintptr_t, Process> m_processes; // process handles
+    std::map<uintptr_t, bool> m_threads;      // thread handles
+    std::map<uintptr_t, Search> m_searches;
+    std::map<HdaStream*, std::unique_ptr<Stream>> m_streams;
+    uintptr_t m_nextHandle = 0x100;
+};

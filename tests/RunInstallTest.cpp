@@ -1,0 +1,242 @@
+// The run sequence: options, package choice, the two modes, start-up and the installer state.
+#include "Fixture.h"
+
+#include <cstring>
+
+namespace {
+const char XPSP2_SHOWN[] = "D:\\Drivers\\Audio\\Win2K_XP\\us\\KB888111XPSP2.exe";
+const char XPSP2_SILENT[] = "D:\\Drivers\\Audio\\Win2K_XP\\us\\KB888111XPSP2.exe /quiet /o";
+
+struct OptionCase {
+    const char* options;
+    bool silent;
+    bool debug;
+};
+
+class OptionsTest : public InstallTest, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(OptionsTest, SelectsModeAndDebug) {
+    const OptionCase& c = GetParam();
+    EXPECT_EQ(0, RunProgram(c.options));
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(c.silent ? "CreateProcessA" : "WinExec", host.m_launches[0].api);
+    EXPECT_EQ(c.debug, app.m_bDebug != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, OptionsTest,
+    ::testing::Values(OptionCase{"", false, false}, OptionCase{"-S", true, false},
+                      OptionCase{"-s", true, false}, OptionCase{"-silent", true, false},
+                      OptionCase{"x-sy", true, false}, OptionCase{"/S", false, false},
+                      OptionCase{"S", false, false}, OptionCase{"-S DEBUG", true, true},
+                      OptionCase{"DEBUG-S", true, true}, OptionCase{"nodebug", false, true},
+                      OptionCase{"Debug /DEBUG:1", false, true},
+                      OptionCase{"  \t-S", true, false}));
+
+TEST_F(InstallTest, ProgramPathIsNotSearchedForOptions) {
+    host.m_strModulePath = "D:\\Disc-S DEBUG\\hdasetup.exe";
+    RunProgram("");
+    EXPECT_EQ("WinExec", host.m_launches.at(0).api);
+    EXPECT_EQ(0, app.m_bDebug);
+}
+
+TEST(SkipProgramName, QuotedAndUnquotedNames) {
+    EXPECT_STREQ("-S", CWinApp::SkipProgramName("\"C:\\My Disc\\hdasetup.exe\" -S"));
+    EXPECT_STREQ("-S x", CWinApp::SkipProgramName("\"C:\\a b\\x.exe\"\t \x01-S x"));
+    EXPECT_STREQ("", CWinApp::SkipProgramName("\"C:\\unterminated -S"));
+    EXPECT_STREQ("-S", CWinApp::SkipProgramName("C:\\hdasetup.exe -S"));
+    // Unquoted, the name ends at the first blank, whatever the file system holds.
+    EXPECT_STREQ("Disc\\hdasetup.exe b -S",
+                 CWinApp::SkipProgramName("C:\\My Disc\\hdasetup.exe b -S"));
+    EXPECT_STREQ("", CWinApp::SkipProgramName("hdasetup.exe"));
+}
+
+TEST_F(InstallTest, DoubleByteTextDoesNotFakeOptions) {
+    host.SetCodePage(932);
+    RunProgram("\x83"
+               "DEBUG \x83-S \x83-s");
+    EXPECT_EQ("WinExec", host.m_launches.at(0).api);
+    EXPECT_EQ(0, app.m_bDebug);
+}
+
+struct PackageCase {
+    DWORD platform, major, minor, build;
+    const char* servicePack;
+    const char* file; // below the program directory
+};
+
+class PackageTest : public InstallTest, public ::testing::WithParamInterface<PackageCase> {};
+
+TEST_P(PackageTest, ChoosesThePackageForTheVersionInBothModes) {
+    const PackageCase& c = GetParam();
+    host.SetVersion(c.platform, c.major, c.minor, c.build, c.servicePack);
+    RunProgram("");
+    RunProgram("-S");
+    ASSERT_EQ(2u, host.m_launches.size());
+    const std::string expected = std::string("D:\\Drivers\\Audio\\") + c.file;
+    EXPECT_EQ(expected, host.m_launches[0].commandLine);
+    EXPECT_EQ(expected + " /quiet /o", host.m_launches[1].commandLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, PackageTest,
+    ::testing::Values(
+        PackageCase{2, 5, 2, 3790, "Service Pack 2", "Win2K3\\us\\KB888111Srvrtm.exe"},
+        PackageCase{2, 5, 1, 2600, "Service Pack 1", "Win2K_XP\\us\\KB888111XPSP1.exe"},
+        PackageCase{2, 5, 1, 2600, "Service Pack 2", "Win2K_XP\\us\\KB888111XPSP2.exe"},
+        PackageCase{2, 5, 1, 2600, "Service Pack 3", "Win2K_XP\\us\\KB888111XPSP2.exe"},
+        PackageCase{2, 5, 1, 2600, "", "Win2K_XP\\us\\KB888111XPSP2.exe"},
+        PackageCase{2, 5, 0, 2195, "Service Pack 4", "Win2K_XP\\us\\KB888111W2KSP4.exe"},
+        PackageCase{2, 5, 0, 2195, "Service Pack 1", "Win2K_XP\\us\\KB888111W2KSP4.exe"},
+        PackageCase{2, 6, 1, 7601, "Service Pack 1", "Win2K_XP\\us\\KB888111W2KSP4.exe"},
+        PackageCase{2, 5, 1, 2222, "Service Pack 1", "Win2K_XP\\us\\KB888111W2KSP4.exe"},
+        PackageCase{1, 4, 10, 2222, " A ", "Win2K_XP\\us\\KB888111W2KSP4.exe"}));
+
+TEST_F(InstallTest, UnreadableVersionChoosesTheLastRow) {
+    host.m_bVersionFails = true;
+    RunProgram("");
+    EXPECT_EQ("D:\\Drivers\\Audio\\Win2K_XP\\us\\KB888111W2KSP4.exe",
+              host.m_launches.at(0).commandLine);
+}
+
+TEST_F(InstallTest, InteractiveStartsShownWithoutWaitingAndStops) {
+    host.AddProgram(XPSP2_SHOWN, 60000);
+    host.m_subkeys = {"FUNC_01&VEN_1095&DEV_1390&SUBSYS_1&REV_1"};
+    EXPECT_EQ(0, RunProgram(""));
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ("WinExec", host.m_launches[0].api);
+    EXPECT_EQ(XPSP2_SHOWN, host.m_launches[0].commandLine);
+    EXPECT_EQ(static_cast<UINT>(SW_SHOW), host.m_launches[0].show);
+    EXPECT_EQ(0u, host.m_now);
+    EXPECT_EQ(0, host.m_nWaits);
+    EXPECT_TRUE(host.m_boxes.empty());
+    EXPECT_FALSE(host.Exists("C:\\csb.log"));
+}
+
+TEST_F(InstallTest, SilentWaitsForThePackageThenRunsTheOtherSteps) {
+    host.AddProgram(XPSP2_SILENT, 7200);
+    EXPECT_EQ(0, RunProgram("-S"));
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(static_cast<UINT>(SW_SHOWNORMAL), host.m_launches[0].show);
+    EXPECT_GE(host.m_now, 7200u);
+    EXPECT_LT(host.m_now, 7200u + 500u);
+    EXPECT_EQ(0, host.m_nOpenHandles);
+    // The driver step looked for the function, and the marker was written, after the wait.
+    EXPECT_EQ("RegOpenKeyA SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO", host.m_events.at(2));
+    EXPECT_EQ(40u, host.FileData("C:\\csb.log").size());
+}
+
+TEST_F(InstallTest, SilentGoesOnWhenThePackageCannotStart) {
+    EXPECT_EQ(0, RunProgram("-S"));
+    EXPECT_FALSE(host.m_launches.at(0).started);
+    EXPECT_EQ(0u, host.m_now);
+    EXPECT_EQ(40u, host.FileData("C:\\csb.log").size());
+}
+
+TEST_F(InstallTest, BlankDirectoryIsPassedUnquoted) {
+    host.m_strModulePath = "D:\\My Disc\\Audio\\hdasetup.exe";
+    RunProgram("");
+    RunProgram("-S");
+    EXPECT_EQ("D:\\My Disc\\Audio\\Win2K_XP\\us\\KB888111XPSP2.exe",
+              host.m_launches.at(0).commandLine);
+    EXPECT_EQ("D:\\My Disc\\Audio\\Win2K_XP\\us\\KB888111XPSP2.exe /quiet /o",
+              host.m_launches.at(1).commandLine);
+}
+
+TEST_F(InstallTest, FillsTheInstallerState) {
+    RunProgram("");
+    EXPECT_STREQ("D:\\Drivers\\Audio\\", app.m_szExeDir);
+    EXPECT_STREQ("FUNC_01&VEN_1095&DEV_1390", app.m_szHardwareId[0]);
+    EXPECT_STREQ("FUNC_01&VEN_1095&DEV_1392", app.m_szHardwareId[1]);
+    EXPECT_STREQ("FUNC_01&VEN_17E8&DEV_0047", app.m_szHardwareId[2]);
+    EXPECT_STREQ("", app.m_szDevicePath);
+}
+
+TEST_F(InstallTest, ProgramDirectoryAtAndPastItsLimit) {
+    // 127 characters with the backslash fit exactly.
+    const std::string dir127 = "D:\\" + std::string(123, 'a') + "\\";
+    host.m_strModulePath = dir127 + "hdasetup.exe";
+    RunProgram("");
+    EXPECT_EQ(dir127, app.m_szExeDir);
+
+    // One more leaves it empty, never cut, while the package still gets the full path.
+    CMemoryHost longHost;
+    CInstallApp longApp(longHost);
+    const std::string dir128 = "D:\\" + std::string(124, 'a') + "\\";
+    longHost.m_strModulePath = dir128 + "hdasetup.exe";
+    longApp.Run(nullptr, "");
+    EXPECT_STREQ("", longApp.m_szExeDir);
+    EXPECT_STREQ("FUNC_01&VEN_17E8&DEV_0047", longApp.m_szHardwareId[2]);
+    EXPECT_EQ(dir128 + "Win2K_XP\\us\\KB888111XPSP2.exe", longHost.m_launches.at(0).commandLine);
+}
+
+TEST_F(InstallTest, ModulePathThatFillsItsBufferStaysTerminated) {
+    host.m_strModulePath = "D:\\" + std::string(600, 'x') + "\\hdasetup.exe";
+    RunProgram("");
+    // Cut at the buffer, the path has no backslash after the drive: the directory is D:\.
+    EXPECT_EQ("D:\\Win2K_XP\\us\\KB888111XPSP2.exe", host.m_launches.at(0).commandLine);
+}
+
+TEST_F(InstallTest, PathWithoutBackslashGivesEmptyDirectory) {
+    host.m_strModulePath = "hdasetup.exe";
+    RunProgram("");
+    EXPECT_STREQ("", app.m_szExeDir);
+    EXPECT_EQ("Win2K_XP\\us\\KB888111XPSP2.exe", host.m_launches.at(0).commandLine);
+}
+
+TEST_F(InstallTest, DoubleByteDirectoryIsCutAtItsRealLastBackslash) {
+    host.SetCodePage(932);
+    host.m_strModulePath = "D:\\\x83\x5C\x83\x74\x83\x67\\hdasetup.exe"; // D:\ソフト\hdasetup.exe
+    RunProgram("");
+    EXPECT_STREQ("D:\\\x83\x5C\x83\x74\x83\x67\\", app.m_szExeDir);
+}
+
+TEST_F(InstallTest, StartUpAddsErrorModeBitsAndTitlesBoxesWithTheFileName) {
+    RunProgram("");
+    ASSERT_EQ(2u, host.m_errorModes.size());
+    EXPECT_EQ(0x0004u | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, host.m_errorModes[1]);
+    EXPECT_EQ(1, host.m_nInitCommonControls);
+    EXPECT_EQ("hdasetup", app.AppTitle());
+
+    struct TypeCase {
+        UINT in, out;
+    } types[] = {{MB_OK, MB_OK | MB_ICONEXCLAMATION},
+                 {MB_OKCANCEL, MB_OKCANCEL | MB_ICONEXCLAMATION},
+                 {MB_YESNOCANCEL, MB_YESNOCANCEL | MB_ICONEXCLAMATION},
+                 {MB_YESNO, MB_YESNO | MB_ICONEXCLAMATION},
+                 {MB_ABORTRETRYIGNORE, MB_ABORTRETRYIGNORE},
+                 {MB_RETRYCANCEL, MB_RETRYCANCEL},
+                 {MB_OK | MB_ICONHAND, MB_OK | MB_ICONHAND}};
+    for (const TypeCase& t : types) {
+        app.DoMessageBox("text", t.in);
+        EXPECT_EQ(t.out, host.m_boxes.back().type) << t.in;
+        EXPECT_EQ("hdasetup", host.m_boxes.back().caption);
+        EXPECT_EQ(nullptr, host.m_boxes.back().owner);
+    }
+}
+
+TEST(AppTitle, FileNameWithoutDirectoryAndExtension) {
+    struct {
+        const char* path;
+        const char* title;
+    } cases[] = {{"D:\\Drivers\\Audio\\hdasetup.exe", "hdasetup"},
+                 {"D:\\Drivers\\Audio\\setup.v2.exe", "setup.v2"},
+                 {"D:/disc/prog.exe", "prog"},
+                 {"D:prog.exe", "prog"},
+                 {"D:\\a.b\\prog", "a"}};
+    for (const auto& c : cases) {
+        CMemoryHost host;
+        CInstallApp app(host);
+        host.m_strModulePath = c.path;
+        app.Run(nullptr, "");
+        EXPECT_EQ(c.title, app.AppTitle()) << c.path;
+    }
+}
+
+TEST(StartUp, IsWow64ProcessLookUp) {
+    CMemoryHost host;
+    EXPECT_NE(nullptr, LookUpIsWow64Process(host));
+    host.m_bHasIsWow64Process = false;
+    EXPECT_EQ(nullptr, LookUpIsWow64Process(host));
+}
+} // namespace
