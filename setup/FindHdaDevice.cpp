@@ -1,0 +1,53 @@
+// Finds the first HD-audio function in the registry that belongs to a known HDMI codec.
+#include "app/InstallApp.h"
+
+#include "host/AnsiText.h"
+
+#include <string>
+
+namespace {
+const char HDAUDIO_KEY[] = "SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO";
+const char DEVICE_PATH_PREFIX[] = "HDAUDIO\\";
+// Subkey names of up to 254 characters; a longer one fails its enumeration.
+const DWORD SUBKEY_NAME_SIZE = 255;
+} // namespace
+
+bool CInstallApp::FindHdaDevice() {
+    DWORD dwSubKeys = 0;
+    HKEY hKey = nullptr;
+    if (m_host.RegOpenKeyA(HKEY_LOCAL_MACHINE, HDAUDIO_KEY, &hKey) != ERROR_SUCCESS) {
+        DoMessageBox("Get keyCount fail !!", MB_OK, 0);
+        return false;
+    }
+
+    // A failed query leaves the count at 0, which reads as "no functions".
+    m_host.RegQueryInfoKeyA(hKey, nullptr, nullptr, nullptr, &dwSubKeys, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr);
+
+    CAnsiText text(m_host);
+    for (DWORD dwIndex = 0; dwIndex < dwSubKeys; ++dwIndex) {
+        char szName[SUBKEY_NAME_SIZE] = {};
+        if (m_host.RegEnumKeyA(hKey, dwIndex, szName, SUBKEY_NAME_SIZE) != ERROR_SUCCESS) {
+            DoMessageBox("Enum Key Fail !!", MB_OK, 0);
+            m_host.RegCloseKey(hKey);
+            return false;
+        }
+        szName[SUBKEY_NAME_SIZE - 1] = '\0';
+        const std::string strName = szName;
+
+        for (size_t i = 0; i < HARDWARE_ID_COUNT; ++i) {
+            if (text.Find(strName, m_szHardwareId[i]) < 0)
+                continue;
+            // A name too long for the device path with its prefix cannot be passed on
+            // whole, so it counts as no match and the scan goes on.
+            if (CopyWhole(m_szDevicePath, DEVICE_PATH_SIZE, DEVICE_PATH_PREFIX + strName)) {
+                m_host.RegCloseKey(hKey);
+                return true;
+            }
+            break;
+        }
+    }
+
+    m_host.RegCloseKey(hKey);
+    return true;
+}

@@ -1,0 +1,75 @@
+// Installs the HDMI audio driver for the codec function found, through the disc's install
+// helper, and waits until the helper's window is gone.
+#include "app/InstallApp.h"
+
+#include "host/AnsiText.h"
+
+#include <string>
+
+namespace {
+const size_t COMMAND_LINE_SIZE = 512;
+const DWORD WINDOW_POLL_MS = 2000;
+
+const char HELPER_32[] = "chipset\\inshelp\\install.exe";
+const char HELPER_64[] = "chipset\\inshelp\\ins64.exe";
+const char INF_32[] = "chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf";
+const char INF_64[] = "chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\HDMI\\intchdmi.inf";
+
+// The disc root as seen from the program's folder: two levels up, or the folder itself
+// when it has fewer than three backslashes. Worked on the reversed text so that the
+// backslashes are counted from the end, character by character.
+std::string BaseDirectory(const CAnsiText& text, const char* pszExeDir) {
+    std::string strBase = pszExeDir;
+    text.Reverse(strBase);
+    int nFirst = text.FindChar(strBase, '\\', 0);
+    int nSecond = text.FindChar(strBase, '\\', nFirst == 0 ? 1 : 0);
+    int nThird = text.FindChar(strBase, '\\', static_cast<size_t>(nSecond + 1));
+    if (nThird > 0)
+        strBase.erase(0, static_cast<size_t>(nThird));
+    text.Reverse(strBase);
+    return strBase;
+}
+} // namespace
+
+void CInstallApp::InstallHdmiDriver() {
+    m_szDevicePath[0] = '\0';
+    if (!FindHdaDevice() || m_szDevicePath[0] == '\0')
+        return;
+
+    // Without the program's directory there is no disc layout to build paths on; an
+    // empty base would start whatever "chipset\..." the current directory holds.
+    if (m_szExeDir[0] == '\0')
+        return;
+
+    CAnsiText text(m_host);
+    const std::string strBase = BaseDirectory(text, m_szExeDir);
+
+    std::string strCommand = strBase;
+    strCommand += IsWow64Host() ? HELPER_64 : HELPER_32;
+    strCommand += ' ';
+    strCommand += strBase;
+    strCommand += IsWow64Host() ? INF_64 : INF_32;
+    strCommand += " \"";
+    strCommand += m_szDevicePath;
+    strCommand += '"';
+
+    // A command line the helper could only receive cut off would install the wrong
+    // thing, or nothing: then nothing is shown and nothing is started.
+    char szCommand[COMMAND_LINE_SIZE];
+    if (!CopyWhole(szCommand, COMMAND_LINE_SIZE, strCommand))
+        return;
+
+    const std::string strTitle = strBase + (IsWow64Host() ? HELPER_64 : HELPER_32);
+
+    if (m_bDebug) {
+        m_host.MessageBoxA(nullptr, szCommand, "debug_run", MB_OK);
+        m_host.MessageBoxA(nullptr, strTitle.c_str(), "debug_aa", MB_OK);
+    }
+
+    m_host.WinExec(szCommand, SW_HIDE);
+
+    // The helper keeps a window titled with its own path while it works; there is no
+    // limit, since a cut-short wait would mark the install finished while it still runs.
+    while (m_host.FindWindowA(nullptr, strTitle.c_str()) != nullptr)
+        m_host.Sleep(WINDOW_POLL_MS);
+}

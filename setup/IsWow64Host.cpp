@@ -1,0 +1,42 @@
+// Tells whether this 32-bit process runs on a 64-bit Windows.
+#include "app/InstallApp.h"
+
+#include <cstring>
+
+namespace {
+const UINT WINDOWS_DIR_SIZE = 255;
+const char SYSWOW64_SUFFIX[] = "\\SysWow64";
+} // namespace
+
+PFN_ISWOW64PROCESS LookUpIsWow64Process(CHost& host) {
+    // The module handle is passed on unchecked: GetProcAddress fails on a null one too.
+    FARPROC pfn = host.GetProcAddress(host.GetModuleHandleA("kernel32"), "IsWow64Process");
+    // A generic function pointer in between tells the compiler the type change is meant.
+    return reinterpret_cast<PFN_ISWOW64PROCESS>(reinterpret_cast<void (*)()>(pfn));
+}
+
+bool CInstallApp::IsWow64Host() {
+    if (g_pfnIsWow64Process == nullptr)
+        return false;
+
+    BOOL bWow64 = FALSE;
+    g_pfnIsWow64Process(m_host.GetCurrentProcess(), &bWow64);
+    if (!bWow64)
+        return false;
+
+    // An unreadable Windows directory, or one that leaves no room for the suffix, cannot
+    // name SysWow64: the host is taken as 32-bit.
+    char szPath[WINDOWS_DIR_SIZE];
+    UINT uLen = m_host.GetWindowsDirectoryA(szPath, WINDOWS_DIR_SIZE);
+    if (uLen == 0 || uLen + sizeof(SYSWOW64_SUFFIX) > WINDOWS_DIR_SIZE)
+        return false;
+    std::memcpy(szPath + uLen, SYSWOW64_SUFFIX, sizeof(SYSWOW64_SUFFIX));
+
+    WIN32_FIND_DATAA findData;
+    HANDLE hFind = m_host.FindFirstFileA(szPath, &findData);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return false;
+    bool bDirectory = (findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    m_host.FindClose(hFind);
+    return bDirectory;
+}

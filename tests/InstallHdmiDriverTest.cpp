@@ -1,0 +1,249 @@
+// The HDMI audio driver step: host width, base directory, command line, debug boxes, wait.
+#include "Fixture.h"
+
+namespace {
+const char DEVICE[] = "FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000";
+const char CMD_32[] = "E:\\chipset\\inshelp\\install.exe "
+                      "E:\\chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf "
+                      "\"HDAUDIO\\FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000\"";
+const char CMD_64[] = "E:\\chipset\\inshelp\\ins64.exe "
+                      "E:\\chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\HDMI\\intchdmi.inf "
+                      "\"HDAUDIO\\FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000\"";
+const char TITLE_32[] = "E:\\chipset\\inshelp\\install.exe";
+const char TITLE_64[] = "E:\\chipset\\inshelp\\ins64.exe";
+
+int s_nWidthQuestions = 0;
+BOOL WINAPI SecondAnswerIs64(HANDLE, PBOOL pbWow64) {
+    *pbWow64 = ++s_nWidthQuestions == 2;
+    return TRUE;
+}
+
+class DriverTest : public InstallTest {
+protected:
+    void SetUp() override {
+        app.RunInstall();
+        host.m_launches.clear();
+        host.m_events.clear();
+        host.m_subkeys = {DEVICE};
+        std::strcpy(app.m_szExeDir, "E:\\Drivers\\Audio\\");
+    }
+    void MakeHost64() {
+        host.m_bWow64 = TRUE;
+        host.AddDirectory("C:\\WINDOWS\\SysWOW64");
+    }
+    const CMemoryHost::Launch& OnlyLaunch() {
+        EXPECT_EQ(1u, host.m_launches.size());
+        return host.m_launches.at(0);
+    }
+};
+
+TEST_F(DriverTest, WorkedExampleOnBothWidths) {
+    app.InstallHdmiDriver();
+    EXPECT_EQ(CMD_32, OnlyLaunch().commandLine);
+    EXPECT_EQ(148u, OnlyLaunch().commandLine.size());
+    EXPECT_EQ("WinExec", OnlyLaunch().api);
+    EXPECT_EQ(static_cast<UINT>(SW_HIDE), OnlyLaunch().show);
+    EXPECT_EQ(std::vector<std::string>{TITLE_32}, host.m_findWindowTitles);
+
+    host.m_launches.clear();
+    host.m_findWindowTitles.clear();
+    MakeHost64();
+    app.InstallHdmiDriver();
+    EXPECT_EQ(CMD_64, OnlyLaunch().commandLine);
+    EXPECT_EQ(145u, OnlyLaunch().commandLine.size());
+    EXPECT_EQ(std::vector<std::string>{TITLE_64}, host.m_findWindowTitles);
+}
+
+TEST_F(DriverTest, BaseDirectoryIsTwoLevelsUp) {
+    struct {
+        const char* exeDir;
+        const char* base;
+    } cases[] = {
+        {"E:\\Drivers\\Audio\\", "E:\\"},
+        {"E:\\Setup\\Drivers\\Audio\\", "E:\\Setup\\"},
+        {"E:\\Audio\\", "E:\\Audio\\"},
+        {"E:\\", "E:\\"},
+        {"E:\\My Disc\\Drivers\\Audio\\", "E:\\My Disc\\"},
+    };
+    for (const auto& c : cases) {
+        host.m_launches.clear();
+        std::strcpy(app.m_szExeDir, c.exeDir);
+        app.InstallHdmiDriver();
+        const std::string base = c.base;
+        const std::string helper = base + "chipset\\inshelp\\install.exe";
+        EXPECT_EQ(helper + " " + base +
+                      "chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf "
+                      "\"HDAUDIO\\" +
+                      DEVICE + "\"",
+                  OnlyLaunch().commandLine)
+            << c.exeDir;
+        EXPECT_EQ(helper, host.m_findWindowTitles.back()) << c.exeDir;
+    }
+}
+
+TEST_F(DriverTest, DoubleByteFolderIsNotCutAtItsTrailByte) {
+    host.SetCodePage(932);
+    // E:\ソフト\Drivers\ソ\ : two of the 0x5C bytes are second bytes of ソ.
+    std::strcpy(app.m_szExeDir, "E:\\\x83\x5C\x83\x74\x83\x67\\Drivers\\\x83\x5C\\");
+    app.InstallHdmiDriver();
+    EXPECT_EQ("E:\\\x83\x5C\x83\x74\x83\x67\\chipset\\inshelp\\install.exe",
+              host.m_findWindowTitles.at(0));
+}
+
+TEST_F(DriverTest, EachWidthQuestionIsAskedAfresh) {
+    // The system answers "64-bit" only to the second question: the INF alone takes the
+    // 64-bit form, which shows that the three choices are made independently.
+    MakeHost64();
+    s_nWidthQuestions = 0;
+    g_pfnIsWow64Process = &SecondAnswerIs64;
+    app.InstallHdmiDriver();
+    EXPECT_EQ(3, s_nWidthQuestions);
+    const std::string& cmd = OnlyLaunch().commandLine;
+    EXPECT_EQ(0u, cmd.find("E:\\chipset\\inshelp\\install.exe "
+                           "E:\\chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\"));
+    EXPECT_EQ(TITLE_32, host.m_findWindowTitles.at(0));
+}
+
+TEST_F(DriverTest, DebugBoxesComeFirstAndInOrder) {
+    app.m_bDebug = 1;
+    app.InstallHdmiDriver();
+    ASSERT_EQ(2u, host.m_boxes.size());
+    EXPECT_EQ("debug_run", host.m_boxes[0].caption);
+    EXPECT_EQ(CMD_32, host.m_boxes[0].text);
+    EXPECT_EQ("debug_aa", host.m_boxes[1].caption);
+    EXPECT_EQ(TITLE_32, host.m_boxes[1].text);
+    for (const auto& box : host.m_boxes) {
+        EXPECT_EQ(nullptr, box.owner);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
+    }
+    auto boxAt = std::find(host.m_events.begin(), host.m_events.end(), "MessageBoxA debug_aa");
+    auto execAt =
+        std::find(host.m_events.begin(), host.m_events.end(), std::string("WinExec ") + CMD_32);
+    EXPECT_LT(boxAt, execAt);
+}
+
+TEST_F(DriverTest, NothingShownOrStartedWithoutAMatch) {
+    app.m_bDebug = 1;
+    struct {
+        const char* name;
+        std::function<void(CMemoryHost&)> setUp;
+        size_t boxes;
+    } cases[] = {
+        {"no match", [](CMemoryHost& h) { h.m_subkeys = {"FUNC_01&VEN_0000&DEV_0000"}; }, 0},
+        {"no key", [](CMemoryHost& h) { h.m_bHdaKeyExists = false; }, 1},
+    };
+    for (auto& c : cases) {
+        host.m_boxes.clear();
+        c.setUp(host);
+        std::strcpy(app.m_szDevicePath, "HDAUDIO\\FUNC_01&VEN_1095&DEV_1390 from before");
+        app.InstallHdmiDriver();
+        EXPECT_TRUE(host.m_launches.empty()) << c.name;
+        EXPECT_EQ(c.boxes, host.m_boxes.size()) << c.name;
+        EXPECT_TRUE(host.m_findWindowTitles.empty()) << c.name;
+    }
+}
+
+TEST_F(DriverTest, WaitsWhileTheHelperWindowExists) {
+    struct {
+        uint64_t windowMs;
+        size_t sleeps;
+    } cases[] = {{0, 0}, {1, 1}, {2000, 1}, {2001, 2}, {60000, 30}};
+    for (const auto& c : cases) {
+        CMemoryHost h;
+        CInstallApp a(h);
+        a.RunInstall();
+        h.m_subkeys = {DEVICE};
+        std::strcpy(a.m_szExeDir, "E:\\Drivers\\Audio\\");
+        h.AddProgram(TITLE_32, c.windowMs, 0, TITLE_32, c.windowMs);
+        a.InstallHdmiDriver();
+        EXPECT_EQ(c.sleeps, h.m_sleeps.size()) << c.windowMs;
+        EXPECT_EQ(c.sleeps + 1, h.m_findWindowTitles.size()) << c.windowMs;
+        for (DWORD ms : h.m_sleeps)
+            EXPECT_EQ(2000u, ms);
+    }
+}
+
+TEST_F(DriverTest, MissingHelperEndsAfterOneLook) {
+    app.InstallHdmiDriver();
+    EXPECT_FALSE(OnlyLaunch().started);
+    EXPECT_EQ(1u, host.m_findWindowTitles.size());
+    EXPECT_TRUE(host.m_sleeps.empty());
+}
+
+TEST_F(DriverTest, CommandLineThatWouldNotFitStartsNothing) {
+    // 32-bit: fits when twice the base plus the device path is at most 427 characters.
+    const std::string base = "E:\\" + std::string(86, 'd') + "\\"; // 90 characters
+    std::strcpy(app.m_szExeDir, (base + "Drivers\\Audio\\").c_str());
+    const std::string pattern = "FUNC_01&VEN_1095&DEV_1392";
+    const std::string fits = pattern + std::string(427 - 180 - 8 - pattern.size(), 'f');
+    host.m_subkeys = {fits};
+    app.m_bDebug = 1;
+    app.InstallHdmiDriver();
+    EXPECT_EQ(511u, OnlyLaunch().commandLine.size());
+
+    host.m_launches.clear();
+    host.m_boxes.clear();
+    host.m_subkeys = {fits + "g"};
+    app.InstallHdmiDriver();
+    EXPECT_TRUE(host.m_launches.empty());
+    EXPECT_TRUE(host.m_boxes.empty());
+}
+
+TEST_F(DriverTest, EmptyProgramDirectoryStartsNothing) {
+    app.m_szExeDir[0] = '\0';
+    app.InstallHdmiDriver();
+    EXPECT_TRUE(host.m_launches.empty());
+}
+
+TEST_F(InstallTest, HostWidthAnswers) {
+    struct {
+        const char* name;
+        bool hasApi;
+        BOOL flag;
+        int sysWow64; // 0 absent, 1 directory, 2 file
+        bool windowsDirFails;
+        const char* windowsDir;
+        bool answer;
+        int windowsDirReads;
+    } cases[] = {
+        {"no IsWow64Process", false, TRUE, 1, false, "C:\\WINDOWS", false, 0},
+        {"32-bit Windows", true, FALSE, 1, false, "C:\\WINDOWS", false, 0},
+        {"64-bit Windows", true, TRUE, 1, false, "C:\\WINDOWS", true, 1},
+        {"no SysWow64", true, TRUE, 0, false, "C:\\WINDOWS", false, 1},
+        {"SysWow64 a file", true, TRUE, 2, false, "C:\\WINDOWS", false, 1},
+        {"Windows directory unreadable", true, TRUE, 1, true, "C:\\WINDOWS", false, 1},
+    };
+    for (const auto& c : cases) {
+        CMemoryHost h;
+        CInstallApp a(h);
+        h.m_bHasIsWow64Process = c.hasApi;
+        g_pfnIsWow64Process = LookUpIsWow64Process(h);
+        h.m_bWow64 = c.flag;
+        h.m_bWindowsDirFails = c.windowsDirFails;
+        h.m_strWindowsDir = c.windowsDir;
+        if (c.sysWow64 == 1)
+            h.AddDirectory(std::string(c.windowsDir) + "\\sYsWoW64");
+        if (c.sysWow64 == 2)
+            h.AddFile(std::string(c.windowsDir) + "\\SysWow64");
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(c.answer, a.IsWow64Host()) << c.name;
+        EXPECT_EQ(3 * c.windowsDirReads, h.m_nWindowsDirReads) << c.name;
+        EXPECT_EQ(0, h.m_nOpenSearches) << c.name;
+    }
+}
+
+TEST_F(InstallTest, LongWindowsDirectoryFitsUpTo245Characters) {
+    host.m_bWow64 = TRUE;
+    const std::string dir245 = "C:\\" + std::string(242, 'w');
+    host.m_strWindowsDir = dir245;
+    host.AddDirectory(dir245 + "\\SysWow64");
+    EXPECT_TRUE(app.IsWow64Host());
+
+    const std::string dir246 = "C:\\" + std::string(243, 'w');
+    host.m_strWindowsDir = dir246;
+    host.AddDirectory(dir246 + "\\SysWow64");
+    EXPECT_FALSE(app.IsWow64Host());
+    host.m_strWindowsDir = "C:\\" + std::string(300, 'w');
+    EXPECT_FALSE(app.IsWow64Host());
+}
+} // namespace

@@ -1,0 +1,34 @@
+// What the stand-ins share: one line per event appended to the log that HDA_LOG names,
+// "<event>\t<tick>\t<text>", so a test can see what each program was given and when.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+inline void Record(const char* event, const char* text) {
+    const char* log = std::getenv("HDA_LOG");
+    if (log == nullptr)
+        return;
+    FILE* file = std::fopen(log, "ab");
+    if (file == nullptr)
+        return;
+    std::fprintf(file, "%s\t%lu\t%s\n", event, static_cast<unsigned long>(GetTickCount()), text);
+    std::fclose(file);
+}
+
+inline DWORD EnvMilliseconds(const char* name, DWORD fallback) {
+    const char* value = std::getenv(name);
+    return value ? static_cast<DWORD>(std::strtoul(value, nullptr, 10)) : fallback;
+}
+
+// WinExec returns once the started program waits for input (or after a long time-out),
+// so each stand-in waits for one short timer message right after it starts.
+inline void SettleMessageQueue() {
+    MSG msg;
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER)
+        DispatchMessageA(&msg);
+    KillTimer(nullptr, timer);
+}
