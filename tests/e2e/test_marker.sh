@@ -1,0 +1,88 @@
+# The completion marker under Wine: whatever stands at C:\csb.log is replaced by exactly
+# the 40 bytes, except what cannot be deleted; nothing outside it is ever touched.
+source "$(dirname "$0")/lib.sh"
+
+PROGRAM='D:\Drivers\Audio\hdasetup.exe'
+MARKER_TEXT='Sorvel MS HD BUS driver install finished'
+export HDA_PACKAGE_MS=100
+
+use_prefix win32 win32
+DISC=$SCRATCH/disc
+lay_disc "$DISC"
+map_drive D "$DISC"
+set_version winxp
+set_functions
+C=$WINEPREFIX/drive_c
+MARKER=$C/csb.log
+
+check_marker() {
+    check "exit code" 0 "$EXIT_CODE"
+    check_true "a plain file" test -f "$MARKER"
+    check "exactly the marker text" "$MARKER_TEXT" "$(cat "$MARKER" 2>/dev/null)"
+    check "40 bytes" 40 "$(stat -c %s "$MARKER" 2>/dev/null)"
+    check "last byte 0x64" 64 "$(tail -c 1 "$MARKER" 2>/dev/null | od -An -tx1 | tr -d ' ')"
+}
+
+reset_marker() { chattr -i "$MARKER" 2>/dev/null || true; rm -rf "$MARKER"; }
+
+scenario "nothing at the marker path"
+reset_marker
+run_program "$PROGRAM" -S
+check_marker
+
+scenario "a 100 KB file"
+reset_marker
+head -c 102400 /dev/urandom > "$MARKER"
+run_program "$PROGRAM" -S
+check_marker
+
+scenario "a read-only file"
+reset_marker
+printf 'keep me' > "$MARKER"
+chmod 444 "$MARKER"
+set_attributes 1 "$MARKER" || true
+# As root Wine would still open a mode-444 file for writing: make it truly unwritable.
+chattr +i "$MARKER"
+run_program "$PROGRAM" -S
+check "exit code" 0 "$EXIT_CODE"
+check "left as it was" "keep me" "$(cat "$MARKER")"
+reset_marker
+
+scenario "a directory tree"
+mkdir -p "$MARKER/one/two/three" "$MARKER/.dot/inner"
+for d in "$MARKER" "$MARKER/one" "$MARKER/one/two" "$MARKER/one/two/three" "$MARKER/.dot/inner"; do
+    echo data > "$d/file.txt"
+done
+echo h > "$MARKER/one/hidden.txt"
+echo s > "$MARKER/one/two/system.dat"
+echo n > "$MARKER/.dot/noext"
+check_true "hidden attribute set" set_attributes 2 "$MARKER/one/hidden.txt"
+check_true "system attribute set" set_attributes 4 "$MARKER/one/two/system.dat"
+check_true "hidden and system set" set_attributes 6 "$MARKER/one/two/three/file.txt"
+run_program "$PROGRAM" -S
+check_marker
+
+scenario "a directory with a link to a folder outside it"
+reset_marker
+OUTSIDE=$C/users/precious
+rm -rf "$OUTSIDE"
+mkdir -p "$OUTSIDE/sub" "$MARKER/inner"
+echo "years of work" > "$OUTSIDE/thesis.doc"
+echo "more" > "$OUTSIDE/sub/notes.txt"
+echo x > "$MARKER/inner/a.txt"
+ln -s "$OUTSIDE" "$MARKER/inner/link"
+before=$(cd "$OUTSIDE" && find . -type f -exec md5sum {} + | sort)
+run_program "$PROGRAM" -S
+check "exit code" 0 "$EXIT_CODE"
+check "the folder outside and its files are intact" "$before" "$(cd "$OUTSIDE" && find . -type f -exec md5sum {} + | sort)"
+check_true "the ordinary file inside is gone" test ! -e "$MARKER/inner/a.txt"
+
+scenario "a link at the marker path itself"
+reset_marker
+ln -s "$OUTSIDE" "$MARKER"
+run_program "$PROGRAM" -S
+check "exit code" 0 "$EXIT_CODE"
+check "the folder outside and its files are intact" "$before" "$(cd "$OUTSIDE" && find . -type f -exec md5sum {} + | sort)"
+reset_marker
+
+finish
