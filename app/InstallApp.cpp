@@ -34,7 +34,7 @@ const PackageRow& ChoosePackage(OsCode code, int32_t nServicePack) {
 }
 } // namespace
 
-bool CopyWhole(char* pBuffer, size_t nSize, const std::string& text) {
+bool CopyWhole(char* pBuffer, size_t nSize, const CAnsiString& text) {
     if (text.size() + 1 > nSize)
         return false;
     std::memcpy(pBuffer, text.c_str(), text.size() + 1);
@@ -49,11 +49,11 @@ bool CInstallApp::RunInstall() {
         CopyWhole(m_szHardwareId[i], HARDWARE_ID_SIZE, HARDWARE_IDS[i]);
 
     CAnsiText text(m_host);
-    std::string strWork = CmdLine();
-    text.MakeUpper(strWork);
-    if (text.Find(strWork, "-S") >= 0)
+    CAnsiString strWork = CmdLine();
+    text.MakeUpper(strWork.data());
+    if (text.Find(strWork.c_str(), "-S") >= 0)
         bSilent = true;
-    if (text.Find(strWork, "DEBUG") >= 0)
+    if (text.Find(strWork.c_str(), "DEBUG") >= 0)
         m_bDebug = 1;
 
     m_host.InitCommonControls();
@@ -65,8 +65,8 @@ bool CInstallApp::RunInstall() {
     strWork = szModulePath;
 
     // A path without a backslash does not occur in practice; it gives an empty directory.
-    int nLastSlash = text.ReverseFindChar(strWork, '\\');
-    strWork.erase(static_cast<size_t>(nLastSlash + 1));
+    int nLastSlash = text.ReverseFindChar(strWork.c_str(), '\\');
+    strWork.Truncate(static_cast<size_t>(nLastSlash + 1));
 
     // A directory too long for m_szExeDir leaves it empty, which the driver step takes
     // as "no disc layout to use"; the package still gets the full directory below.

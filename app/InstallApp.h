@@ -59,4 +59,4 @@ public:
 
 // Copies text into a fixed buffer only when all of it fits with its terminating zero;
 // otherwise the buffer is left untouched and the result is false. Never a cut-off path.
-bool CopyWhole(char* pBuffer, size_t nSize, const std::string& text);
+bool CopyWhole(char* pBuffer, size_t nSize, const CAnsiString& text);

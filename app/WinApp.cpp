@@ -3,6 +3,8 @@
 
 #include "host/AnsiText.h"
 
+#include <cstring>
+
 namespace {
 // Large enough for any module path Windows reports to ANSI callers.
 const DWORD MODULE_PATH_SIZE = 512;
@@ -29,21 +31,21 @@ void CWinApp::SetCurrentHandles() {
     DWORD dwLen = m_host.GetModuleFileNameA(m_hInstance, szPath, MODULE_PATH_SIZE - 1);
     if (dwLen >= MODULE_PATH_SIZE)
         dwLen = MODULE_PATH_SIZE - 1;
-    std::string strPath(szPath, dwLen);
-    strPath = strPath.c_str(); // never past a zero the host left inside
+    szPath[dwLen] = '\0';
 
     // The title is the file name without directory and extension: cut at the last ".",
     // then keep what follows the last "\", "/" or ":". Only the backslash can be the
     // second byte of a double-byte character, so only its search walks characters.
-    size_t nDot = strPath.rfind('.');
-    if (nDot != std::string::npos)
-        strPath.erase(nDot);
+    char* pDot = std::strrchr(szPath, '.');
+    if (pDot != nullptr)
+        *pDot = '\0';
     CAnsiText text(m_host);
-    int nStart = text.ReverseFindChar(strPath, '\\');
-    size_t nOther = strPath.find_last_of("/:");
-    if (nOther != std::string::npos && static_cast<int>(nOther) > nStart)
-        nStart = static_cast<int>(nOther);
-    m_strAppTitle = strPath.substr(static_cast<size_t>(nStart + 1));
+    int nStart = text.ReverseFindChar(szPath, '\\');
+    for (const char* p = szPath; *p != '\0'; ++p) {
+        if ((*p == '/' || *p == ':') && p - szPath > nStart)
+            nStart = static_cast<int>(p - szPath);
+    }
+    m_strAppTitle = szPath + nStart + 1;
 }
 
 int CWinApp::DoMessageBox(const char* lpszPrompt, UINT nType, UINT /*nIDPrompt*/) {
@@ -59,7 +61,7 @@ int CWinApp::DoMessageBox(const char* lpszPrompt, UINT nType, UINT /*nIDPrompt*/
             break;
         }
     }
-    return m_host.MessageBoxA(nullptr, lpszPrompt, m_strAppTitle.c_str(), nType);
+    return m_host.MessageBoxA(nullptr, lpszPrompt, AppTitle(), nType);
 }
 
 const char* CWinApp::SkipProgramName(const char* lpCommandLine) {

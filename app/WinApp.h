@@ -3,9 +3,8 @@
 // mode and the exit code), and nothing more. The program never creates a window.
 #pragma once
 
+#include "host/AnsiString.h"
 #include "host/Host.h"
-
-#include <string>
 
 class CWinApp {
 public:
@@ -31,8 +30,8 @@ public:
     // characters of codes 1 to 32 after it are skipped.
     static const char* SkipProgramName(const char* lpCommandLine);
 
-    const std::string& AppTitle() const { return m_strAppTitle; }
-    const std::string& CmdLine() const { return m_strCmdLine; }
+    const char* AppTitle() const { return m_strAppTitle.c_str(); }
+    const char* CmdLine() const { return m_strCmdLine.c_str(); }
 
 protected:
     CHost& m_host;
@@ -41,6 +40,6 @@ private:
     void SetCurrentHandles();
 
     HINSTANCE m_hInstance = nullptr;
-    std::string m_strAppTitle;
-    std::string m_strCmdLine;
+    CAnsiString m_strAppTitle;
+    CAnsiString m_strCmdLine;
 };

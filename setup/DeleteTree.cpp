@@ -3,7 +3,6 @@
 #include "app/InstallApp.h"
 
 #include <cstring>
-#include <string>
 
 namespace {
 // Paths of up to 255 characters; a deeper current directory is not walked at all.
@@ -18,7 +17,7 @@ void CInstallApp::DeleteTree(const char* lpDirectory, const char* lpPattern) {
     if (dwLen == 0 || dwLen >= SAVED_DIR_SIZE)
         return;
 
-    std::string strRemove = szSaved;
+    CAnsiString strRemove = szSaved;
     strRemove += '\\';
     strRemove += lpDirectory;
 

@@ -3,8 +3,6 @@
 
 #include "host/AnsiText.h"
 
-#include <string>
-
 namespace {
 const char HDAUDIO_KEY[] = "SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO";
 const char DEVICE_PATH_PREFIX[] = "HDAUDIO\\";
@@ -33,14 +31,15 @@ bool CInstallApp::FindHdaDevice() {
             return false;
         }
         szName[SUBKEY_NAME_SIZE - 1] = '\0';
-        const std::string strName = szName;
 
         for (size_t i = 0; i < HARDWARE_ID_COUNT; ++i) {
-            if (text.Find(strName, m_szHardwareId[i]) < 0)
+            if (text.Find(szName, m_szHardwareId[i]) < 0)
                 continue;
             // A name too long for the device path with its prefix cannot be passed on
             // whole, so it counts as no match and the scan goes on.
-            if (CopyWhole(m_szDevicePath, DEVICE_PATH_SIZE, DEVICE_PATH_PREFIX + strName)) {
+            CAnsiString strPath = DEVICE_PATH_PREFIX;
+            strPath += szName;
+            if (CopyWhole(m_szDevicePath, DEVICE_PATH_SIZE, strPath)) {
                 m_host.RegCloseKey(hKey);
                 return true;
             }

@@ -2,7 +2,6 @@
 #include "app/InstallApp.h"
 
 #include <cstring>
-#include <string>
 
 namespace {
 // The plain record, not the extended one: Windows checks this size field.
@@ -17,8 +16,10 @@ void CInstallApp::GetOsVersion(OsCode& out) {
         return;
 
     // The field is 128 bytes; a system that fills it without a zero is still read safely.
-    const std::string strServicePack(info.szCSDVersion,
-                                     strnlen(info.szCSDVersion, sizeof(info.szCSDVersion)));
+    const void* pEnd = std::memchr(info.szCSDVersion, '\0', sizeof(info.szCSDVersion));
+    const CAnsiString strServicePack(info.szCSDVersion,
+                                     pEnd ? static_cast<const char*>(pEnd) - info.szCSDVersion
+                                          : sizeof(info.szCSDVersion));
 
     switch (info.dwPlatformId) {
     case VER_PLATFORM_WIN32s:
@@ -63,7 +64,7 @@ void CInstallApp::GetOsVersion(OsCode& out) {
         if (info.dwBuildNumber >= 2222)
             return;
         out = OS_WIN2000;
-        if (strServicePack == "Service Pack 4")
+        if (std::strcmp(strServicePack.c_str(), "Service Pack 4") == 0)
             m_nServicePack = 4;
         return;
 
@@ -73,9 +74,9 @@ void CInstallApp::GetOsVersion(OsCode& out) {
         out = OS_WINXP;
         if (strServicePack.empty())
             m_nServicePack = 0;
-        else if (strServicePack == "Service Pack 1")
+        else if (std::strcmp(strServicePack.c_str(), "Service Pack 1") == 0)
             m_nServicePack = 1;
-        else if (strServicePack == "Service Pack 2")
+        else if (std::strcmp(strServicePack.c_str(), "Service Pack 2") == 0)
             m_nServicePack = 2;
         return;
 

@@ -4,8 +4,6 @@
 
 #include "host/AnsiText.h"
 
-#include <string>
-
 namespace {
 const size_t COMMAND_LINE_SIZE = 512;
 const DWORD WINDOW_POLL_MS = 2000;
@@ -18,15 +16,15 @@ const char INF_64[] = "chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\HDMI\\intchdmi.in
 // The disc root as seen from the program's folder: two levels up, or the folder itself
 // when it has fewer than three backslashes. Worked on the reversed text so that the
 // backslashes are counted from the end, character by character.
-std::string BaseDirectory(const CAnsiText& text, const char* pszExeDir) {
-    std::string strBase = pszExeDir;
-    text.Reverse(strBase);
-    int nFirst = text.FindChar(strBase, '\\', 0);
-    int nSecond = text.FindChar(strBase, '\\', nFirst == 0 ? 1 : 0);
-    int nThird = text.FindChar(strBase, '\\', static_cast<size_t>(nSecond + 1));
+CAnsiString BaseDirectory(const CAnsiText& text, const char* pszExeDir) {
+    CAnsiString strBase = pszExeDir;
+    text.Reverse(strBase.data());
+    int nFirst = text.FindChar(strBase.c_str(), '\\', 0);
+    int nSecond = text.FindChar(strBase.c_str(), '\\', nFirst == 0 ? 1 : 0);
+    int nThird = text.FindChar(strBase.c_str(), '\\', static_cast<size_t>(nSecond + 1));
     if (nThird > 0)
-        strBase.erase(0, static_cast<size_t>(nThird));
-    text.Reverse(strBase);
+        strBase.DeleteFront(static_cast<size_t>(nThird));
+    text.Reverse(strBase.data());
     return strBase;
 }
 } // namespace
@@ -42,9 +40,9 @@ void CInstallApp::InstallHdmiDriver() {
         return;
 
     CAnsiText text(m_host);
-    const std::string strBase = BaseDirectory(text, m_szExeDir);
+    const CAnsiString strBase = BaseDirectory(text, m_szExeDir);
 
-    std::string strCommand = strBase;
+    CAnsiString strCommand = strBase;
     strCommand += IsWow64Host() ? HELPER_64 : HELPER_32;
     strCommand += ' ';
     strCommand += strBase;
@@ -59,7 +57,8 @@ void CInstallApp::InstallHdmiDriver() {
     if (!CopyWhole(szCommand, COMMAND_LINE_SIZE, strCommand))
         return;
 
-    const std::string strTitle = strBase + (IsWow64Host() ? HELPER_64 : HELPER_32);
+    CAnsiString strTitle = strBase;
+    strTitle += IsWow64Host() ? HELPER_64 : HELPER_32;
 
     if (m_bDebug) {
         m_host.MessageBoxA(nullptr, szCommand, "debug_run", MB_OK);

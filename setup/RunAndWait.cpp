@@ -2,7 +2,6 @@
 #include "app/InstallApp.h"
 
 #include <cstring>
-#include <vector>
 
 namespace {
 const DWORD WAIT_SLICE_MS = 500;
@@ -19,9 +18,9 @@ void CInstallApp::RunAndWait(const char* lpCommandLine) {
     std::memset(&process, 0, sizeof(process));
 
     // CreateProcessA may write into its command line, so it gets a copy of its own.
-    std::vector<char> commandLine(lpCommandLine, lpCommandLine + std::strlen(lpCommandLine) + 1);
-    m_host.CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process);
+    CAnsiString strCommandLine = lpCommandLine;
+    m_host.CreateProcessA(nullptr, strCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process);
     if (process.hProcess == nullptr)
         return;
 

@@ -2,7 +2,6 @@
 #include "app/InstallApp.h"
 
 #include <cstring>
-#include <string>
 
 namespace {
 const size_t WINDOWS_DIR_SIZE = 256;
@@ -23,7 +22,7 @@ void CInstallApp::WriteFinishLog() {
     if (uLen == 0 || uLen >= WINDOWS_DIR_SIZE - 1 || !IsDriveRoot(szWindowsDir))
         return;
 
-    std::string strMarker(szWindowsDir, 3);
+    CAnsiString strMarker(szWindowsDir, 3);
     strMarker += MARKER_NAME;
 
     WIN32_FIND_DATAA findData;

@@ -196,7 +196,7 @@ TEST_F(InstallTest, StartUpAddsErrorModeBitsAndTitlesBoxesWithTheFileName) {
     ASSERT_EQ(2u, host.m_errorModes.size());
     EXPECT_EQ(0x0004u | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, host.m_errorModes[1]);
     EXPECT_EQ(1, host.m_nInitCommonControls);
-    EXPECT_EQ("hdasetup", app.AppTitle());
+    EXPECT_STREQ("hdasetup", app.AppTitle());
 
     struct TypeCase {
         UINT in, out;
@@ -229,7 +229,7 @@ TEST(AppTitle, FileNameWithoutDirectoryAndExtension) {
         CInstallApp app(host);
         host.m_strModulePath = c.path;
         app.Run(nullptr, "");
-        EXPECT_EQ(c.title, app.AppTitle()) << c.path;
+        EXPECT_STREQ(c.title, app.AppTitle()) << c.path;
     }
 }
 
