@@ -1,25 +1,8 @@
-# The real program under Wine: package choice per Windows version, the two modes, and the
-# exe's header and imports.
+# The real program under Wine: package choice per Windows version and the two modes.
 source "$(dirname "$0")/lib.sh"
 
 PACKAGE_XPSP2='D:\Drivers\Audio\Win2K_XP\us\KB888111XPSP2.exe'
 PROGRAM='D:\Drivers\Audio\hdasetup.exe'
-
-scenario "exe header and imports"
-dump=$(i686-w64-mingw32-objdump -p "$WIN32_DIR/hdasetup.exe")
-check "GUI subsystem" "(Windows GUI)" "$(echo "$dump" | awk '/^Subsystem/ { print $3, $4 }')"
-for field in MajorOSystemVersion MajorSubsystemVersion; do
-    v=$(echo "$dump" | awk -v f=$field '$1 == f { print $2 }')
-    check_true "$field $v is 5 or lower" test "$v" -le 5
-done
-dlls=$(echo "$dump" | awk '/DLL Name:/ { print toupper($3) }' | sort | tr '\n' ' ')
-for dll in $dlls; do
-    case $dll in
-        KERNEL32.DLL|USER32.DLL|ADVAPI32.DLL|COMCTL32.DLL|MSVCRT.DLL) pass "imports $dll" ;;
-        *) fail "imports $dll, which is not allowed" ;;
-    esac
-done
-check_true "static: no libstdc++/libgcc DLL" test -z "$(echo "$dlls" | grep -i -E 'libstdc|libgcc|winpthread' || true)"
 
 use_prefix win32 win32
 DISC=$SCRATCH/disc

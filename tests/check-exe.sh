@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Checks that hdasetup.exe is one self-contained GUI exe that Windows 2000 loads: header
+# versions 5.0 or lower, GUI subsystem, and every imported function on the allowlist of
+# what Windows 2000 SP4 provides. Usage: check-exe.sh EXE ALLOWLIST
+set -euo pipefail
+exe=$1
+allowlist=$2
+[ -f "$exe" ] || { echo "missing $exe: run 'make' first" >&2; exit 1; }
+
+dump=$(i686-w64-mingw32-objdump -p "$exe")
+passed=0
+failed=0
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)); echo "FAIL: $1"; }
+
+echo "$dump" | grep -q '^Subsystem.*(Windows GUI)' && ok || bad "not a GUI-subsystem exe"
+for field in MajorOSystemVersion MajorSubsystemVersion; do
+    major=$(echo "$dump" | awk -v f="$field" '$1 == f { print $2 }')
+    minor=$(echo "$dump" | awk -v f="${field/Major/Minor}" '$1 == f { print $2 }')
+    if [ "$major" -lt 5 ] || { [ "$major" -eq 5 ] && [ "$minor" -eq 0 ]; }; then ok
+    else bad "$field is $major.$minor; Windows 2000 needs 5.0 or lower"; fi
+done
+
+# "DLL function" per import; an import by ordinal as "DLL #N".
+imports=$(echo "$dump" | awk '
+    /DLL Name:/ { dll = $3; next }
+    /^$/ { if (dll != "" && seen) dll = ""; next }
+    dll != "" && $1 ~ /^[0-9a-f]+$/ && NF >= 3 {
+        seen = 1
+        if ($3 == "<none>") print dll " #" $2; else print dll " " $3
+    }')
+[ -n "$imports" ] || bad "no imports found: the dump format changed?"
+while read -r dll fn; do
+    if grep -qi -x "$dll $fn" <(grep -v '^#' "$allowlist"); then ok
+    else bad "imports $dll $fn, which is not on the Windows 2000 allowlist"; fi
+done <<< "$imports"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
