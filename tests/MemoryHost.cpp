@@ -22,6 +22,9 @@ BOOL WINAPI MemoryIsWow64Process(HANDLE hProcess, PBOOL pbWow64) {
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
+unsigned char Upper(char c) {
+    return static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
+}
 } // namespace
 
 CMemoryHost::CMemoryHost() {
@@ -149,6 +152,12 @@ void CMemoryHost::AddWindow(const std::string& title, uint64_t from, uint64_t to
     m_windows.push_back({title, from, to});
 }
 
+void CMemoryHost::EndWindow(const std::string& title) {
+    for (Window& w : m_windows)
+        if (w.title == title && w.from <= m_now && m_now < w.to)
+            w.to = m_now;
+}
+
 const CMemoryHost::Program* CMemoryHost::FindProgram(const std::string& commandLine) const {
     // The longest registered path that the command line starts with, followed by its end
     // or a blank, as Windows tries the blank-separated prefixes of an unquoted path.
@@ -259,7 +268,8 @@ HWND CMemoryHost::FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
         return nullptr;
     for (size_t i = 0; i < m_windows.size(); ++i) {
         const Window& w = m_windows[i];
-        if (w.title == lpWindowName && w.from <= m_now && m_now < w.to)
+        // The whole title, compared without regard to case, as Windows does.
+        if (SameName(w.title, lpWindowName) && w.from <= m_now && m_now < w.to)
             return reinterpret_cast<HWND>(0x10000 + i);
     }
     return nullptr;
@@ -318,6 +328,17 @@ LONG CMemoryHost::RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchN
         return ERROR_MORE_DATA;
     std::memcpy(lpName, name.c_str(), name.size() + 1);
     return ERROR_SUCCESS;
+}
+
+void CMemoryHost::AddSubkey(const std::string& name) {
+    // Windows keeps subkeys sorted by their upper-case names, so "_" (0x5F) sorts after
+    // the letters. Wine folds to lower case and sorts it before them; the contract tests
+    // leave that one difference alone.
+    auto before = [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return Upper(x) < Upper(y); });
+    };
+    m_subkeys.insert(std::upper_bound(m_subkeys.begin(), m_subkeys.end(), name, before), name);
 }
 
 LONG CMemoryHost::RegCloseKey(HKEY hKey) {

@@ -27,6 +27,10 @@ public:
     void AddProgram(const std::string& path, uint64_t lifetimeMs, DWORD exitCode = 0,
                     const std::string& windowTitle = "", uint64_t windowMs = 0);
     void AddWindow(const std::string& title, uint64_t from, uint64_t to);
+    // Every window with this title that is open now is gone from now on.
+    void EndWindow(const std::string& title);
+    // A subkey of the HD-audio key, placed where Windows would enumerate it.
+    void AddSubkey(const std::string& name);
 
     void AddDirectory(const std::string& path, DWORD attributes = 0);
     void AddFile(const std::string& path, const std::string& data = "", DWORD attributes = 0);
@@ -91,7 +95,7 @@ public:
     LONG m_lQueryError = ERROR_SUCCESS;
     int m_nEnumFailAt = -1;
     LONG m_lEnumError = ERROR_NO_MORE_ITEMS;
-    std::vector<std::string> m_subkeys;
+    std::vector<std::string> m_subkeys; // in the order RegEnumKeyA returns them
 
     // --- CHost ---------------------------------------------------------------------
     LPSTR GetCommandLineA() override;

@@ -1,0 +1,233 @@
+// What the install steps rely on from file searches, deletion and the current directory,
+// checked the same way against the in-memory Windows and the real one.
+#include "ContractWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+namespace {
+// The attributes the steps look at; the archive bit is left out, since systems set it on
+// new files as they please.
+const DWORD SEEN = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT;
+const DWORD DIR = FILE_ATTRIBUTE_DIRECTORY;
+const DWORD RO = FILE_ATTRIBUTE_READONLY;
+const DWORD HIDDEN = FILE_ATTRIBUTE_HIDDEN;
+const DWORD SYSTEM = FILE_ATTRIBUTE_SYSTEM;
+
+using Listing = std::map<std::string, DWORD>;
+
+class FilesContract : public ::testing::Test {
+protected:
+    // Every entry a search returns, name to the attributes the steps look at.
+    Listing Search(const std::string& pattern) {
+        Listing entries;
+        WIN32_FIND_DATAA data;
+        HANDLE hFind = host.FindFirstFileA(pattern.c_str(), &data);
+        if (hFind == INVALID_HANDLE_VALUE)
+            return entries;
+        do {
+            EXPECT_EQ(0u, entries.count(data.cFileName)) << "twice: " << data.cFileName;
+            entries[data.cFileName] = data.dwFileAttributes & SEEN;
+        } while (host.FindNextFileA(hFind, &data));
+        EXPECT_TRUE(host.FindClose(hFind));
+        return entries;
+    }
+
+    std::string CurrentDirectory() {
+        char szDir[MAX_PATH + 1] = {};
+        DWORD dwLen = host.GetCurrentDirectoryA(sizeof(szDir), szDir);
+        EXPECT_EQ(std::strlen(szDir), dwLen);
+        return szDir;
+    }
+
+    std::unique_ptr<CContractWorld> world = MakeContractWorld();
+    CHost& host = world->Host();
+    const std::string root = world->Root();
+};
+
+TEST_F(FilesContract, WildcardSearchListsDotEntriesAndEveryAttribute) {
+    const std::string dir = root + "\\listing";
+    world->MakeDirectory(dir);
+    world->MakeDirectory(dir + "\\sub");
+    world->MakeDirectory(dir + "\\hiddendir", HIDDEN);
+    world->MakeFile(dir + "\\plain.txt");
+    world->MakeFile(dir + "\\noext");
+    world->MakeFile(dir + "\\ro.txt", RO);
+    world->MakeFile(dir + "\\hidden.txt", HIDDEN);
+    world->MakeFile(dir + "\\system.dat", SYSTEM);
+    world->MakeFile(dir + "\\both.bin", HIDDEN | SYSTEM);
+    world->MakeFile(dir + "\\all.bin", RO | HIDDEN | SYSTEM);
+
+    const Listing expected = {
+        {".", DIR},
+        {"..", DIR},
+        {"sub", DIR},
+        {"hiddendir", DIR | HIDDEN},
+        {"plain.txt", 0},
+        {"noext", 0},
+        {"ro.txt", RO},
+        {"hidden.txt", HIDDEN},
+        {"system.dat", SYSTEM},
+        {"both.bin", HIDDEN | SYSTEM},
+        {"all.bin", RO | HIDDEN | SYSTEM},
+    };
+    // "*.*" matches names without a dot as well.
+    EXPECT_EQ(expected, Search(dir + "\\*.*"));
+    EXPECT_EQ(expected, Search(dir + "\\*"));
+
+    // An empty directory still has its two dot entries.
+    EXPECT_EQ((Listing{{".", DIR}, {"..", DIR}}), Search(dir + "\\sub\\*.*"));
+}
+
+TEST_F(FilesContract, WildcardSearchWorksOnRelativePatterns) {
+    world->MakeFile(root + "\\a.txt");
+    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
+    EXPECT_EQ((Listing{{".", DIR}, {"..", DIR}, {"a.txt", 0}}), Search("*.*"));
+}
+
+TEST_F(FilesContract, SearchWithoutWildcardFindsThatOneEntry) {
+    world->MakeDirectory(root + "\\Sub");
+    world->MakeFile(root + "\\ro.txt", RO);
+    struct {
+        std::string path;
+        const char* name; // null: nothing found
+        DWORD attributes;
+    } cases[] = {
+        {root + "\\Sub", "Sub", DIR},
+        {root + "\\SUB", "Sub", DIR}, // the name as stored, whatever case was asked for
+        {root + "\\ro.txt", "ro.txt", RO},
+        {root + "\\missing", nullptr, 0},
+        {root + "\\missing\\*.*", nullptr, 0},
+        {root + "\\ro.txt\\*.*", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        WIN32_FIND_DATAA data;
+        std::memset(&data, 0xCC, sizeof(data));
+        HANDLE hFind = host.FindFirstFileA(c.path.c_str(), &data);
+        if (c.name == nullptr) {
+            EXPECT_EQ(INVALID_HANDLE_VALUE, hFind) << c.path;
+            continue;
+        }
+        ASSERT_NE(INVALID_HANDLE_VALUE, hFind) << c.path;
+        EXPECT_STREQ(c.name, data.cFileName) << c.path;
+        EXPECT_EQ(c.attributes, data.dwFileAttributes & SEEN) << c.path;
+        EXPECT_FALSE(host.FindNextFileA(hFind, &data)) << c.path;
+        EXPECT_TRUE(host.FindClose(hFind));
+    }
+}
+
+TEST_F(FilesContract, DeleteFileAFailsOnReadOnlyFilesAndDirectoriesOnly) {
+    struct {
+        const char* name;
+        DWORD attributes;
+        bool directory;
+        bool deleted;
+    } cases[] = {
+        {"plain.txt", 0, false, true},       {"hidden.txt", HIDDEN, false, true},
+        {"system.dat", SYSTEM, false, true}, {"both.bin", HIDDEN | SYSTEM, false, true},
+        {"ro.txt", RO, false, false},        {"rohidden.txt", RO | HIDDEN, false, false},
+        {"folder", 0, true, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = root + "\\" + c.name;
+        if (c.directory)
+            world->MakeDirectory(path, c.attributes);
+        else
+            world->MakeFile(path, c.attributes);
+        EXPECT_EQ(c.deleted, host.DeleteFileA(path.c_str()) != FALSE) << c.name;
+        EXPECT_EQ(!c.deleted, world->Exists(path)) << c.name;
+    }
+    EXPECT_FALSE(host.DeleteFileA((root + "\\missing.txt").c_str()));
+}
+
+TEST_F(FilesContract, DeleteFileAFailsWhileTheStreamHoldsTheFile) {
+    const std::string path = root + "\\open.log";
+    HdaStream* pStream = host.OpenStream(path.c_str(), "wb");
+    ASSERT_NE(nullptr, pStream);
+    EXPECT_EQ(1u, host.WriteStream("abc", 3, 1, pStream));
+    EXPECT_FALSE(host.DeleteFileA(path.c_str()));
+    EXPECT_EQ(0, host.CloseStream(pStream));
+    EXPECT_TRUE(host.DeleteFileA(path.c_str()));
+    EXPECT_FALSE(world->Exists(path));
+}
+
+TEST_F(FilesContract, RemoveDirectoryAOnlyRemovesEmptyDirectories) {
+    world->MakeDirectory(root + "\\empty");
+    world->MakeDirectory(root + "\\hidden", HIDDEN | SYSTEM);
+    world->MakeDirectory(root + "\\withfile");
+    world->MakeFile(root + "\\withfile\\a.txt");
+    world->MakeDirectory(root + "\\withdir");
+    world->MakeDirectory(root + "\\withdir\\inner");
+    world->MakeDirectory(root + "\\withhidden");
+    world->MakeFile(root + "\\withhidden\\h", HIDDEN);
+    world->MakeFile(root + "\\file.txt");
+    struct {
+        const char* name;
+        bool removed;
+    } cases[] = {
+        {"empty", true},       {"hidden", true},    {"withfile", false}, {"withdir", false},
+        {"withhidden", false}, {"file.txt", false}, {"missing", false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = root + "\\" + c.name;
+        EXPECT_EQ(c.removed, host.RemoveDirectoryA(path.c_str()) != FALSE) << c.name;
+        if (std::strcmp(c.name, "missing") != 0) {
+            EXPECT_EQ(!c.removed, world->Exists(path)) << c.name;
+        }
+    }
+}
+
+TEST_F(FilesContract, RemoveDirectoryAFailsOnTheCurrentDirectory) {
+    const std::string dir = root + "\\here";
+    world->MakeDirectory(dir);
+    ASSERT_TRUE(host.SetCurrentDirectoryA(dir.c_str()));
+    EXPECT_FALSE(host.RemoveDirectoryA(dir.c_str()));
+    EXPECT_TRUE(world->Exists(dir));
+    // Once the process has left it, it goes.
+    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
+    EXPECT_TRUE(host.RemoveDirectoryA("here"));
+    EXPECT_FALSE(world->Exists(dir));
+}
+
+TEST_F(FilesContract, RelativeNamesResolveAgainstTheCurrentDirectory) {
+    world->MakeDirectory(root + "\\sub");
+    world->MakeDirectory(root + "\\sub\\gone");
+    world->MakeFile(root + "\\sub\\a.txt");
+    ASSERT_TRUE(host.SetCurrentDirectoryA((root + "\\sub").c_str()));
+    EXPECT_TRUE(host.DeleteFileA("a.txt"));
+    EXPECT_TRUE(host.RemoveDirectoryA("gone"));
+    EXPECT_FALSE(world->Exists(root + "\\sub\\a.txt"));
+    EXPECT_FALSE(world->Exists(root + "\\sub\\gone"));
+}
+
+TEST_F(FilesContract, SetCurrentDirectoryAFailsOnAnythingButADirectoryAndStaysPut) {
+    world->MakeDirectory(root + "\\sub");
+    world->MakeDirectory(root + "\\sub\\deeper");
+    world->MakeFile(root + "\\file.txt");
+    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
+    ASSERT_EQ(root, CurrentDirectory());
+
+    for (std::string bad : {root + "\\missing", std::string("missing"), root + "\\file.txt",
+                            std::string("file.txt"), root + "\\missing\\deeper"}) {
+        EXPECT_FALSE(host.SetCurrentDirectoryA(bad.c_str())) << bad;
+        EXPECT_EQ(root, CurrentDirectory()) << bad;
+    }
+
+    struct {
+        std::string to;
+        std::string now;
+    } moves[] = {
+        {"sub", root + "\\sub"},
+        {"deeper\\", root + "\\sub\\deeper"}, // kept without the trailing backslash
+        {"..", root + "\\sub"},
+        {root, root},
+    };
+    for (const auto& m : moves) {
+        EXPECT_TRUE(host.SetCurrentDirectoryA(m.to.c_str())) << m.to;
+        EXPECT_EQ(m.now, CurrentDirectory()) << m.to;
+    }
+}
+} // namespace

@@ -1,0 +1,48 @@
+// The contract world on the in-memory Windows: every precondition is scripted into a
+// fresh CMemoryHost, whose virtual clock the waits of the tests move.
+#include "ContractWorld.h"
+#include "tests/MemoryHost.h"
+
+#include <cstdint>
+
+namespace {
+const char ROOT[] = "C:\\hda-contract";
+
+class CMemoryWorld : public CContractWorld {
+public:
+    CMemoryWorld() { m_host.AddDirectory(ROOT); }
+
+    CHost& Host() override { return m_host; }
+    std::string Root() override { return ROOT; }
+
+    void MakeDirectory(const std::string& path, DWORD dwAttributes) override {
+        m_host.AddDirectory(path, dwAttributes);
+    }
+    void MakeFile(const std::string& path, DWORD dwAttributes) override {
+        m_host.AddFile(path, "x", dwAttributes);
+    }
+    bool Exists(const std::string& path) override { return m_host.Exists(path); }
+
+    void AddHdaSubkey(const std::string& name) override { m_host.AddSubkey(name); }
+    void ClearHdaSubkeys() override { m_host.m_subkeys.clear(); }
+
+    std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode) override {
+        const std::string path = "C:\\programs\\run" + std::to_string(dwMs) + "ms-exit" +
+                                 std::to_string(dwExitCode) + ".exe";
+        m_host.AddProgram(path, dwMs, dwExitCode);
+        return path;
+    }
+
+    void OpenHiddenWindow(const std::string& title) override {
+        m_host.AddWindow(title, m_host.m_now, UINT64_MAX);
+    }
+    void CloseWindow(const std::string& title) override { m_host.EndWindow(title); }
+
+private:
+    CMemoryHost m_host;
+};
+} // namespace
+
+std::unique_ptr<CContractWorld> MakeContractWorld() {
+    return std::unique_ptr<CContractWorld>(new CMemoryWorld);
+}

@@ -1,0 +1,157 @@
+// The contract world on the real Win32 API (run under Wine), and the test program's entry
+// point, which doubles as the child program that the process tests start.
+#include "ContractWorld.h"
+#include "host/Win32Host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace {
+// The tests run in a throwaway Wine prefix: a fixed scratch folder and the real HD-audio
+// enumeration key are theirs to empty.
+const char ROOT[] = "C:\\hda-contract";
+const char HDA_KEY[] = "SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO";
+const char WINDOW_CLASS[] = "HdaContractWindow";
+const char CHILD_SWITCH[] = "--hda-child";
+
+// Removes a tree whatever its attributes; the world's own clean-up, not the code under test.
+void WipeTree(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
+                continue;
+            const std::string child = path + "\\" + data.cFileName;
+            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                WipeTree(child);
+            else
+                ::DeleteFileA(child.c_str());
+        } while (::FindNextFileA(hFind, &data));
+        ::FindClose(hFind);
+    }
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryA(path.c_str());
+}
+
+class CWin32World : public CContractWorld {
+public:
+    CWin32World() {
+        ::GetCurrentDirectoryA(MAX_PATH, m_szSavedDir);
+        WipeTree(ROOT);
+        EXPECT_TRUE(::CreateDirectoryA(ROOT, nullptr)) << ROOT;
+        HKEY hKey = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyA(HKEY_LOCAL_MACHINE, HDA_KEY, &hKey));
+        ::RegCloseKey(hKey);
+        ClearHdaSubkeys();
+    }
+    ~CWin32World() override {
+        for (auto& window : m_windows)
+            ::DestroyWindow(window.second);
+        // The scratch folder cannot go while it is the current directory.
+        ::SetCurrentDirectoryA(m_szSavedDir);
+        WipeTree(ROOT);
+        ClearHdaSubkeys();
+    }
+
+    CHost& Host() override { return m_host; }
+    std::string Root() override { return ROOT; }
+
+    void MakeDirectory(const std::string& path, DWORD dwAttributes) override {
+        EXPECT_TRUE(::CreateDirectoryA(path.c_str(), nullptr)) << path;
+        SetAttributes(path, dwAttributes);
+    }
+    void MakeFile(const std::string& path, DWORD dwAttributes) override {
+        HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hFile) << path;
+        DWORD dwWritten = 0;
+        ::WriteFile(hFile, "x", 1, &dwWritten, nullptr);
+        ::CloseHandle(hFile);
+        SetAttributes(path, dwAttributes);
+    }
+    bool Exists(const std::string& path) override {
+        return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    void AddHdaSubkey(const std::string& name) override {
+        // Made below the opened key: Wine converts a whole ANSI key path in a buffer of
+        // MAX_PATH + 1 characters, too short for the key's path and a long name together.
+        HKEY hHda = nullptr;
+        HKEY hKey = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyA(HKEY_LOCAL_MACHINE, HDA_KEY, &hHda));
+        EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyA(hHda, name.c_str(), &hKey))
+            << name.size() << " characters";
+        ::RegCloseKey(hKey);
+        ::RegCloseKey(hHda);
+    }
+    void ClearHdaSubkeys() override {
+        HKEY hKey = nullptr;
+        if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, HDA_KEY, &hKey) != ERROR_SUCCESS)
+            return;
+        char szName[1024];
+        while (::RegEnumKeyA(hKey, 0, szName, sizeof(szName)) == ERROR_SUCCESS)
+            if (::RegDeleteKeyA(hKey, szName) != ERROR_SUCCESS)
+                break;
+        ::RegCloseKey(hKey);
+    }
+
+    std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode) override {
+        char szSelf[MAX_PATH] = {};
+        ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH - 1);
+        return "\"" + std::string(szSelf) + "\" " + CHILD_SWITCH + " " + std::to_string(dwMs) +
+               " " + std::to_string(dwExitCode);
+    }
+
+    void OpenHiddenWindow(const std::string& title) override {
+        WNDCLASSA wc;
+        std::memset(&wc, 0, sizeof(wc));
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = WINDOW_CLASS;
+        ::RegisterClassA(&wc); // fails harmlessly when an earlier test registered it
+        HWND hWnd = ::CreateWindowExA(0, WINDOW_CLASS, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0,
+                                      100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_NE(nullptr, hWnd) << "no window: the test needs a display (xvfb-run)";
+        m_windows[title] = hWnd;
+    }
+    void CloseWindow(const std::string& title) override {
+        auto it = m_windows.find(title);
+        ASSERT_NE(m_windows.end(), it) << title;
+        EXPECT_TRUE(::DestroyWindow(it->second));
+        m_windows.erase(it);
+    }
+
+private:
+    void SetAttributes(const std::string& path, DWORD dwAttributes) {
+        if (dwAttributes == 0)
+            return;
+        EXPECT_TRUE(::SetFileAttributesA(path.c_str(), dwAttributes)) << path;
+        // Wine keeps hidden and system in an extended attribute; a file system without
+        // them would quietly drop both.
+        EXPECT_EQ(dwAttributes, ::GetFileAttributesA(path.c_str()) & dwAttributes) << path;
+    }
+
+    CWin32Host m_host;
+    char m_szSavedDir[MAX_PATH] = {};
+    std::map<std::string, HWND> m_windows;
+};
+} // namespace
+
+std::unique_ptr<CContractWorld> MakeContractWorld() {
+    return std::unique_ptr<CContractWorld>(new CWin32World);
+}
+
+int main(int argc, char** argv) {
+    // The child of the process tests: "--hda-child MS EXIT_CODE".
+    if (argc == 4 && std::strcmp(argv[1], CHILD_SWITCH) == 0) {
+        ::Sleep(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+        return static_cast<int>(std::strtoul(argv[3], nullptr, 10));
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
