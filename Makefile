@@ -1,6 +1,6 @@
 # The front door: `make` builds build/win32/hdasetup.exe, `make test` installs what is
 # missing, builds both sides and runs every test through CTest.
-.PHONY: all win32 native test unit deps format clean
+.PHONY: all win32 native fuzzers test unit fuzz deps bench format clean
 
 all: win32
 
@@ -19,13 +19,28 @@ win32: deps build/win32/CMakeCache.txt
 native: deps build/native/CMakeCache.txt
 	cmake --build --preset native
 
+build/fuzz/CMakeCache.txt:
+	cmake --preset fuzz
+
+# The libFuzzer targets, built with clang: the test run gives each a few seconds.
+fuzzers: deps build/fuzz/CMakeCache.txt
+	cmake --build --preset fuzz
+
 # One CTest run: the unit tests and the end-to-end tests under Wine, one summary.
-test: win32 native
+test: win32 native fuzzers
 	ctest --preset native
 
 # Only the unit tests, without Wine.
 unit: native
-	ctest --preset native -LE e2e
+	ctest --preset native -LE 'e2e|fuzz'
+
+# Each libFuzzer target for 60 s; a crash lands in build/fuzz/artifacts.
+fuzz: fuzzers
+	bash fuzz/run.sh 60
+
+# Measures the program under Wine and writes docs/performance.md (not a test).
+bench: win32
+	bash tools/bench.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -45,7 +45,9 @@ void CWinApp::SetCurrentHandles() {
         if ((*p == '/' || *p == ':') && p - szPath > nStart)
             nStart = static_cast<int>(p - szPath);
     }
-    m_strAppTitle = szPath + nStart + 1;
+    // nStart is -1 for a bare file name: a pointer before the buffer is undefined even
+    // for a moment, so the offset is summed first.
+    m_strAppTitle = szPath + (nStart + 1);
 }
 
 int CWinApp::DoMessageBox(const char* lpszPrompt, UINT nType, UINT /*nIDPrompt*/) {

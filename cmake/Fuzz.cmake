@@ -1,0 +1,34 @@
+# libFuzzer targets over the installer's logic on the in-memory Windows. The clang build
+# (preset "fuzz", HDA_FUZZ on) makes them; the native build runs each for a few seconds
+# from the seed corpus in fuzz/corpus, as CTest tests beside the unit tests.
+set(HDA_FUZZ_TARGETS options driver find version delete)
+
+if(HDA_FUZZ)
+    set(HDA_FUZZ_OPTIONS -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    get_target_property(HDA_CORE_SOURCES hdacore SOURCES)
+    add_library(hdacore_fuzz STATIC ${HDA_CORE_SOURCES} tests/MemoryHost.cpp
+        tests/TestGlobals.cpp)
+    target_include_directories(hdacore_fuzz PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_options(hdacore_fuzz PUBLIC ${HDA_FUZZ_OPTIONS}
+        -fsanitize=fuzzer-no-link,address,undefined)
+
+    add_custom_target(fuzzers)
+    foreach(name ${HDA_FUZZ_TARGETS})
+        add_executable(fuzz_${name} fuzz/fuzz_${name}.cpp)
+        target_link_libraries(fuzz_${name} PRIVATE hdacore_fuzz)
+        target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+        add_dependencies(fuzzers fuzz_${name})
+    endforeach()
+else()
+    # `make test` builds build/fuzz first, as it builds build/win32 for the Wine tests.
+    set(HDA_FUZZ_DIR ${CMAKE_SOURCE_DIR}/build/fuzz CACHE PATH "The clang libFuzzer build")
+    set(HDA_FUZZ_SECONDS 3 CACHE STRING "Seconds each fuzz target runs in the test run")
+    foreach(name ${HDA_FUZZ_TARGETS})
+        add_test(NAME fuzz.${name}
+            COMMAND bash ${CMAKE_SOURCE_DIR}/fuzz/run.sh ${HDA_FUZZ_SECONDS} ${name})
+        set_tests_properties(fuzz.${name} PROPERTIES
+            ENVIRONMENT "HDA_FUZZ_DIR=${HDA_FUZZ_DIR}"
+            LABELS fuzz
+            TIMEOUT 120)
+    endforeach()
+endif()

@@ -1,0 +1,73 @@
+// What the fuzz targets share: a failed check that libFuzzer reports as a crash, and an
+// independent character walk to judge the installer's code-page-aware results against.
+#pragma once
+
+#include "MemoryHost.h"
+#include "app/InstallApp.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#define FUZZ_CHECK(cond)                                                                           \
+    do {                                                                                           \
+        if (!(cond)) {                                                                             \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);          \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
+
+namespace fuzz {
+
+const char* const HARDWARE_IDS[HARDWARE_ID_COUNT] = {
+    "FUNC_01&VEN_1095&DEV_1390",
+    "FUNC_01&VEN_1095&DEV_1392",
+    "FUNC_01&VEN_17E8&DEV_0047",
+};
+
+// Code page 932's lead bytes, written out here rather than asked of the host under test.
+inline bool IsLeadByte(bool bDbcs, unsigned char c) {
+    return bDbcs && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+}
+
+// Byte positions where characters start: a lead byte with any byte behind it is one
+// character, as CharNextA walks text.
+inline std::vector<size_t> CharStarts(const std::string& text, bool bDbcs) {
+    std::vector<size_t> starts;
+    for (size_t pos = 0; pos < text.size();) {
+        starts.push_back(pos);
+        pos += (pos + 1 < text.size() && IsLeadByte(bDbcs, text[pos])) ? 2 : 1;
+    }
+    return starts;
+}
+
+// True when text holds what starting at a character boundary.
+inline bool ContainsAtBoundary(const std::string& text, const std::string& what, bool bDbcs) {
+    for (size_t pos : CharStarts(text, bDbcs))
+        if (text.compare(pos, what.size(), what) == 0)
+            return true;
+    return false;
+}
+
+// Positions of the single-byte backslashes, the second bytes of double-byte characters
+// left out.
+inline std::vector<size_t> Backslashes(const std::string& text, bool bDbcs) {
+    std::vector<size_t> found;
+    for (size_t pos : CharStarts(text, bDbcs))
+        if (text[pos] == '\\')
+            found.push_back(pos);
+    return found;
+}
+
+// A fixed buffer holds a terminating zero somewhere inside its size.
+inline bool Terminated(const char* buffer, size_t size) {
+    return std::memchr(buffer, '\0', size) != nullptr;
+}
+
+inline std::string UpToZero(std::string text) {
+    return text.substr(0, text.find('\0'));
+}
+
+} // namespace fuzz

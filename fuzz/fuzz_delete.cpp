@@ -1,0 +1,122 @@
+// Fuzzes the tree delete over random in-memory trees with junctions that lead out of the
+// tree, back into it or nowhere: nothing outside the tree may change, the current
+// directory must come back, and a tree with nothing locked in it must go entirely.
+#include "FuzzSupport.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+
+namespace {
+const char WORK[] = "C:\\work";
+const char TREE[] = "C:\\work\\tree";
+const char* const PATTERNS[] = {"*.*", "*", "*.txt", "a*", "?*", "*a*"};
+const char* const OUTSIDE[] = {"C:\\",        "C:\\work",   "C:\\outside", "C:\\outside\\deep",
+                               "C:\\WINDOWS", "C:\\missing"};
+
+enum Mode { RELATIVE_FROM_WORK, FULL_FROM_WORK, FULL_FROM_ELSEWHERE, MODE_COUNT };
+
+// A name the in-memory file system takes as one plain entry: it starts with a letter
+// (so never "." or ".."), and holds neither separators nor wildcard characters.
+std::string NextName(FuzzedDataProvider& input, size_t nMaxLength) {
+    static const char LETTERS[] = "aAbB";
+    static const char TAIL[] = "aAbB.-_ ~$0\x81\x83\xE0\xFC";
+    std::string name(1, LETTERS[input.ConsumeIntegralInRange<size_t>(0, sizeof(LETTERS) - 2)]);
+    size_t nLength = input.ConsumeIntegralInRange<size_t>(0, nMaxLength);
+    for (size_t i = 0; i < nLength; ++i)
+        name += TAIL[input.ConsumeIntegralInRange<size_t>(0, sizeof(TAIL) - 2)];
+    return name;
+}
+
+bool Below(const std::string& entry, const std::string& top) {
+    return entry.compare(0, top.size(), top) == 0;
+}
+
+// Everything on drive C: outside the tree.
+std::vector<std::string> Outside(CMemoryHost& host) {
+    std::vector<std::string> all = host.Tree("C:\\");
+    all.erase(std::remove_if(all.begin(), all.end(),
+                             [](const std::string& e) {
+                                 return e == "work\\tree\\" || Below(e, "work\\tree\\");
+                             }),
+              all.end());
+    return all;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    const Mode mode = static_cast<Mode>(input.ConsumeIntegralInRange<int>(0, MODE_COUNT - 1));
+    const char* pszPattern =
+        PATTERNS[input.ConsumeIntegralInRange<size_t>(0, sizeof(PATTERNS) / sizeof(*PATTERNS) - 1)];
+
+    CMemoryHost host;
+    host.AddDirectory(TREE);
+    host.AddFile("C:\\work\\keep.txt", "mine");
+    host.AddFile("C:\\outside\\deep\\data.txt", "theirs");
+    host.AddFile("C:\\outside\\a.txt", "theirs", FILE_ATTRIBUTE_HIDDEN);
+
+    std::vector<std::string> dirs = {TREE};
+    bool bLocked = false;
+    size_t nLongest = sizeof(TREE) - 1;
+    while (input.remaining_bytes() > 0 && dirs.size() < 200) {
+        const int op = input.ConsumeIntegralInRange<int>(0, 4);
+        const std::string parent = dirs[input.ConsumeIntegralInRange<size_t>(0, dirs.size() - 1)];
+        std::string path = parent + "\\" + NextName(input, op == 4 ? 120 : 12);
+        if (host.Exists(path))
+            continue;
+        switch (op) {
+        case 0: {
+            const DWORD attributes = input.ConsumeIntegralInRange<DWORD>(0, 7) |
+                                     FILE_ATTRIBUTE_ARCHIVE; // read-only, hidden, system
+            host.AddFile(path, "x", attributes);
+            bLocked = bLocked || (attributes & FILE_ATTRIBUTE_READONLY);
+            break;
+        }
+        case 1:
+        case 4:
+            host.AddDirectory(path);
+            dirs.push_back(path);
+            break;
+        case 2: {
+            // A junction out of the tree, back into it, to its own parent, or to nothing.
+            std::vector<std::string> targets(std::begin(OUTSIDE), std::end(OUTSIDE));
+            targets.insert(targets.end(), dirs.begin(), dirs.end());
+            host.AddLink(path,
+                         targets[input.ConsumeIntegralInRange<size_t>(0, targets.size() - 1)]);
+            break;
+        }
+        case 3: {
+            const std::string other = "C:\\outside\\" + NextName(input, 12);
+            if (!host.Exists(other))
+                host.AddFile(other, "theirs");
+            path.clear();
+            break;
+        }
+        }
+        nLongest = std::max(nLongest, path.size());
+    }
+
+    const bool bRelative = mode == RELATIVE_FROM_WORK;
+    host.m_strCurrentDir = mode == FULL_FROM_ELSEWHERE ? "C:\\outside\\deep" : WORK;
+    const std::string currentBefore = host.m_strCurrentDir;
+    const std::vector<std::string> outsideBefore = Outside(host);
+
+    CInstallApp app(host);
+    app.DeleteTree(bRelative ? "tree" : TREE, pszPattern);
+
+    FUZZ_CHECK(Outside(host) == outsideBefore);
+    FUZZ_CHECK(host.m_strCurrentDir == currentBefore);
+    FUZZ_CHECK(host.m_nOpenSearches == 0);
+
+    // With every entry matched, nothing read-only and every path short enough to be a
+    // current directory, the walk reaches everything.
+    const bool bAll = std::strcmp(pszPattern, "*.*") == 0 || std::strcmp(pszPattern, "*") == 0;
+    if (bAll && !bLocked && nLongest < 250) {
+        if (bRelative)
+            FUZZ_CHECK(!host.Exists(TREE));
+        else
+            FUZZ_CHECK(host.Tree(TREE).empty());
+    }
+    return 0;
+}
