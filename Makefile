@@ -1,6 +1,6 @@
 # The front door: `make` builds build/win32/hdasetup.exe, `make test` installs what is
 # missing, builds both sides and runs every test through CTest.
-.PHONY: all win32 native fuzzers test unit fuzz deps bench format clean
+.PHONY: all win32 native fuzzers test unit fuzz deps bench format clean demo
 
 all: win32
 
@@ -37,6 +37,11 @@ unit: native
 # Each libFuzzer target for 60 s; a crash lands in build/fuzz/artifacts.
 fuzz: fuzzers
 	bash fuzz/run.sh 60
+
+# The program's silent run under Wine on a sample disc, with a report (docs/demo.md).
+# Takes ARGS="-S DEBUG", DISC=/path/to/disc PROGRAM=Drivers/Audio, WINDOWS=win2k.
+demo:
+	@tools/demo.sh
 
 # Measures the program under Wine and writes docs/performance.md (not a test).
 bench: win32

@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth
-          locales e2fsprogs clang-14 libclang-rt-14-dev)
+          locales e2fsprogs clang-14 libclang-rt-14-dev
+          imagemagick x11-utils) # the last two: the demo's screenshots of the program's boxes
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,77 @@
+# The program under code page 932, under Wine: in folders named ソフト, whose first character's
+# second byte is 0x5C (a backslash to any byte walk), it still finds the packages and the
+# helper where a Japanese Windows would; a lead byte right before "DEBUG" is no option.
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+source "$(dirname "$0")/lib.sh"
+
+FUNCTION='FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000'
+INF='chipset\Vga\Intel\WIN2K_XP\Graphics\HDMI\intchdmi.inf'
+export HDA_PACKAGE_MS=0 HDA_HELPER_MS=300
+
+# The stand-ins record what they got in the program's code page.
+logged_utf8() { logged "$1" | iconv -f CP932 -t UTF-8; }
+
+# Its own prefix: the locale a prefix last ran under stays in its registry.
+use_prefix cp932 win32
+set_version winxp
+set_functions "$FUNCTION"
+DISC=$SCRATCH/disc
+
+# PROGRAM_FOLDER|BASE: where the program lies on the disc and where it must find the helper.
+# A byte walk would take the 0x5C of ソ for a folder boundary and look one level off.
+while IFS='|' read -r folder base; do
+    scenario "program in D:\\${folder//\//\\}\\"
+    lay_disc "$DISC" "$folder"
+    map_drive D "$DISC"
+    exe_dir="D:\\${folder//\//\\}\\"
+    run_program "${exe_dir}hdasetup.exe" -S
+    check "exit code" 0 "$EXIT_CODE"
+    check "ソフト reached the package as 83 5C 83 74 83 67" 1 \
+        "$(logged package-start | od -An -tx1 -v | tr -d '\n' | grep -c ' 83 5c 83 74 83 67')"
+    check "package" "${exe_dir}Win2K_XP\\us\\KB888111XPSP2.exe /quiet /o" "$(logged_utf8 package-start)"
+    check "helper started from the disc's base" \
+        "${base}chipset\\inshelp\\install.exe ${base}$INF \"HDAUDIO\\$FUNCTION\"" \
+        "$(logged_utf8 helper-start)"
+    check "waited until the helper's window was gone" 1 "$(count_logged helper-end)"
+    check "marker written" 40 "$(stat -c %s "$WINEPREFIX/drive_c/csb.log" 2>/dev/null)"
+done <<'TABLE'
+ソフト/ソフト|D:\
+Drivers/ソフト|D:\
+ソフト|D:\ソフト\
+TABLE
+
+lay_disc "$DISC" ソフト/ソフト
+map_drive D "$DISC"
+PROGRAM='D:\ソフト\ソフト\hdasetup.exe'
+
+# OPTIONS|BYTES: bytes that a byte search (or a byte-wise upper-casing) would read as
+# "DEBUG", where the D or d is the second byte of a double-byte character.
+while IFS='|' read -r options bytes; do
+    scenario "options \"$options\" ($bytes)"
+    check "in code page 932 the options are $bytes" "$bytes" \
+        "$(printf '%s' "$options" | iconv -f UTF-8 -t CP932 | od -An -tx1 | sed 's/^ //')"
+    LOG=$SCRATCH/log.txt
+    : >"$LOG"
+    start_answerer 2 # a debug box would be answered and recorded, not hang the run
+    run_program "$PROGRAM" $options
+    stop_wine
+    wait "$ANSWERER_PID" || true
+    check "exit code" 0 "$EXIT_CODE"
+    check "no debug box" "" "$(boxes)"
+    check "silent mode: the helper was started" 1 "$(count_logged helper-start)"
+done <<'TABLE'
+-S ゥEBUG|2d 53 20 83 44 45 42 55 47
+-S ヅebug|2d 53 20 83 64 65 62 75 67
+TABLE
+
+scenario "options \"-S DEBUG\": the debug boxes do show"
+LOG=$SCRATCH/log.txt
+: >"$LOG"
+start_answerer 2
+run_program "$PROGRAM" -S DEBUG
+wait "$ANSWERER_PID" || true
+check "exit code" 0 "$EXIT_CODE"
+check "two boxes, then the helper" "debug_run|debug_aa|1" \
+    "$(boxes | cut -d'|' -f1 | tr '\n' '|')$(count_logged helper-start)"
+
+finish

@@ -1,0 +1,194 @@
+#!/usr/bin/env bash
+# `make demo`: hdasetup.exe's silent run under Wine on a sample driver disc, or on a shadow
+# of your own disc, with a short report of what it saw, started, waited for and wrote.
+#
+#   make demo                                     sample disc, -S, Windows XP
+#   make demo ARGS="-S DEBUG"                     answers the two debug boxes, saves PNGs
+#   make demo DISC=/media/cdrom PROGRAM=Drivers/Audio   your disc, which is never run or changed
+#   make demo WINDOWS=win2k                       another of Wine's versions (winxp64: 64-bit)
+#
+# The same names work from the environment: ARGS=... tools/demo.sh
+set -euo pipefail
+
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+DEMO_DIR=$REPO/build/demo
+WIN32_DIR=${HDA_WIN32_DIR:-$REPO/build/win32}
+# Under Xvfb the settings come back under names of our own: xvfb-run uses ARGS itself.
+if [ -n "${HDA_DEMO_UNDER_XVFB:-}" ]; then
+    ARGS=$HDA_DEMO_ARGS DISC=$HDA_DEMO_DISC PROGRAM=$HDA_DEMO_PROGRAM WINDOWS=$HDA_DEMO_WINDOWS
+fi
+ARGS=${ARGS:--S}
+DISC=${DISC:-}
+PROGRAM=${PROGRAM:-Drivers/Audio}
+WINDOWS=${WINDOWS:-winxp}
+
+say() { echo "[demo] $*"; }
+die() {
+    echo "demo: $*" >&2
+    exit 2
+}
+
+# Checked before anything is built, so a mistyped path fails at once.
+if [ -n "$DISC" ]; then
+    [ -d "$DISC" ] || die "DISC=$DISC is not a folder (give the root folder of a driver disc)"
+    DISC=$(realpath "$DISC")
+    case $PROGRAM in
+    /*) target=$(realpath -m "$PROGRAM") ;;
+    *) target=$(realpath -m "$DISC/$PROGRAM") ;;
+    esac
+    [ "$target" == "$DISC" ] || [[ "$target" == "$DISC/"* ]] ||
+        die "PROGRAM=$PROGRAM is outside the disc $DISC (give a folder on the disc, e.g. Drivers/Audio)"
+    [ -d "$target" ] || die "PROGRAM=$PROGRAM: there is no folder $target on the disc"
+    PROGRAM=${target#"$DISC"}
+    PROGRAM=${PROGRAM#/}
+    demo_real=$(realpath -m "$DEMO_DIR")
+    [[ "$demo_real/" == "$DISC/"* ]] &&
+        die "DISC=$DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
+    [[ "$DISC/" == "$demo_real/"* ]] &&
+        die "DISC=$DISC lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
+fi
+case $WINDOWS in
+win2k | winxp | win2003 | winxp64 | nt40 | win95 | win98 | winme | win7 | win10) ;;
+*) die "WINDOWS=$WINDOWS: use one of win2k winxp win2003 winxp64 nt40 win95 win98 winme win7 win10" ;;
+esac
+
+if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
+    mkdir -p "$DEMO_DIR"
+    if [ -z "${HDA_WIN32_DIR:-}" ]; then
+        say "building hdasetup.exe and the stand-ins (make; log in build/demo/build.log)"
+        if ! make -C "$REPO" --no-print-directory win32 >"$DEMO_DIR/build.log" 2>&1; then
+            tail -n 20 "$DEMO_DIR/build.log" >&2
+            die "the build failed; see $DEMO_DIR/build.log"
+        fi
+    fi
+    export HDA_DEMO_UNDER_XVFB=1 HDA_DEMO_ARGS=$ARGS HDA_DEMO_DISC=$DISC
+    export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS
+    unset ARGS
+    say "starting a virtual X display (Xvfb)"
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0"
+fi
+
+for f in hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
+    standins/standin_answerer.exe; do
+    [ -f "$WIN32_DIR/$f" ] || die "missing $WIN32_DIR/$f: run 'make' first"
+done
+
+SHADOW_WIN32_DIR=$WIN32_DIR
+SHADOW_WORK_DIR=$DEMO_DIR
+# shellcheck source=lib/shadow-disc.sh
+source "$REPO/tools/lib/shadow-disc.sh"
+
+if [ -n "$DISC" ]; then
+    SHADOW=$DEMO_DIR/shadow
+    say "laying a shadow of $DISC under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
+    shadow_lay "$SHADOW" "$PROGRAM" "$DISC"
+else
+    SHADOW=$DEMO_DIR/disc
+    say "laying a sample driver disc under build/demo/disc: stand-in packages and helpers, empty INF files"
+    shadow_lay "$SHADOW" "$PROGRAM"
+fi
+
+arch=win32
+[ "$WINDOWS" == "winxp64" ] && arch=win64
+shadow_prefix "$WINDOWS-$arch" "$arch"
+say "Wine prefix build/demo/prefix-$WINDOWS-$arch: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
+shadow_setup "$WINDOWS" "$SHADOW"
+IFS=$'\t' read -r os_numbers os_text < <(shadow_os_version)
+read -r os_platform os_major os_minor os_build <<<"$os_numbers"
+
+folder=$(shadow_folder "$PROGRAM")
+WIN_PROGRAM="D:\\${folder//\//\\}hdasetup.exe"
+say "running $WIN_PROGRAM $ARGS (the package takes ${HDA_PACKAGE_MS:-2000} ms, the helper's window stays ${HDA_HELPER_MS:-3000} ms)"
+# ARGS is split into words as a shell would, and the program sees them joined by blanks.
+# shellcheck disable=SC2086
+shadow_run "$WIN_PROGRAM" $ARGS
+
+# --- the report ---------------------------------------------------------------------------
+row() { printf '  %-10s %s\n' "$1" "$2"; }
+more() { printf '  %-10s %s\n' "" "$1"; }
+
+echo
+echo "hdasetup demo: what the program did"
+row program "$WIN_PROGRAM $ARGS"
+if [ -n "$DISC" ]; then
+    more "D: is a shadow of $DISC (build/demo/shadow); nothing on the disc was run or changed"
+else
+    more "D: is the sample disc (build/demo/disc)"
+fi
+
+build=$os_build
+[ "$os_platform" == 1 ] && build=$((os_build & 0xFFFF))
+row Windows "the prefix reports platform $os_platform, version $os_major.$os_minor, build $build, service pack \"$os_text\" (Wine's '$WINDOWS')"
+package=$(shadow_event_text package-start)
+case $package in
+*KB888111Srvrtm.exe*) seen="Windows Server 2003 or XP x64 (5.2)" ;;
+*KB888111XPSP1.exe*) seen="Windows XP with Service Pack 1" ;;
+*KB888111XPSP2.exe*) seen="Windows XP without Service Pack 1" ;;
+*KB888111W2KSP4.exe*) seen="Windows 2000, or a version it does not classify" ;;
+*) seen="" ;;
+esac
+[ -n "$seen" ] && more "the program took it for $seen, by the package it chose"
+
+if [ -n "$package" ]; then
+    row package "$package"
+    p_start=$(shadow_event_ns package-start)
+    p_end=$(shadow_event_ns package-end)
+    h_start=$(shadow_event_ns helper-start)
+    if [ -n "$p_end" ]; then
+        # The program goes on with a debug box, the helper, or the marker, whichever is first.
+        next=$(printf '%s\n' "$(head -n 1 "$SHADOW_LOG.seen")" "$h_start" "$SHADOW_END_NS" |
+            awk 'NF && (min == "" || $1 < min) { min = $1 } END { print min }')
+        more "ran $(shadow_seconds "$p_start" "$p_end"); the program waited $(shadow_seconds "$p_start" "$next") for it and went on $(shadow_seconds "$p_end" "$next") after it ended"
+    else
+        more "still running when the program ended (an interactive run does not wait)"
+    fi
+else
+    row package "none started (see the missing files below)"
+fi
+
+row "HD audio" "registered: HDAUDIO\\$SHADOW_CODEC_FUNCTION"
+helper=$(shadow_event_text helper-start)
+if [ -n "$helper" ]; then
+    row helper "$helper"
+    h_end=$(shadow_event_ns helper-end)
+    more "window \"$(shadow_event_text helper-window)\" open $(shadow_seconds "$h_start" "${h_end:-$SHADOW_END_NS}"); the program waited $(shadow_seconds "$h_start" "$SHADOW_END_NS") for it (it looks every 2 s)"
+else
+    row helper "none started"
+fi
+
+while IFS='|' read -r _ caption text; do
+    row box "\"$caption\": $text"
+done < <(awk -F'\t' '$1 == "box" { print $2 "|" $3 "|" $4 }' "$SHADOW_LOG" | tr -d '\r')
+if [ -s "$SHADOW_LOG.shots" ]; then
+    while read -r shot; do more "screenshot: ${shot#"$REPO"/}"; done <"$SHADOW_LOG.shots"
+elif grep -q '^box' "$SHADOW_LOG"; then
+    if shadow_can_photograph; then
+        more "no screenshots: ImageMagick's 'import' could not photograph the boxes"
+    else
+        more "no screenshots: ImageMagick's 'import' or 'xwininfo' is missing (run 'sudo tools/install-deps.sh')"
+    fi
+fi
+
+marker=$WINEPREFIX/drive_c/csb.log
+if [ -f "$marker" ]; then
+    row marker "C:\\csb.log, $(stat -c %s "$marker") bytes:"
+    od -An -tx1 -w20 -v "$marker" | while read -r hex; do more "$hex"; done
+    more "\"$(cat "$marker")\""
+else
+    row marker "C:\\csb.log not written"
+fi
+row "exit code" "$SHADOW_EXIT, after $(shadow_seconds "$SHADOW_START_NS" "$SHADOW_END_NS")"
+
+if [ -n "$DISC" ]; then
+    missing=0
+    for r in "${SHADOW_ROWS[@]}"; do
+        IFS='|' read -r kind rel found <<<"$r"
+        if [ "$found" == MISSING ]; then
+            [ $missing -eq 0 ] && echo && echo "not on the disc (the program would name or start these; the shadow lacks them too):"
+            missing=$((missing + 1))
+            printf '  %-8s D:\\%s\n' "$kind" "${rel//\//\\}"
+        fi
+    done
+    [ $missing -eq 0 ] && echo && echo "the disc has every file the program may start or name"
+fi
+exit 0
