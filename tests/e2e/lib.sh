@@ -68,7 +68,7 @@ use_prefix() {
 }
 
 stop_wine() {
-    [ -n "${WINEPREFIX:-}" ] && { wineserver -k 2>/dev/null || true; }
+    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
 }
 
 # winpath UNIX_PATH: the same path as Wine's Z: drive shows it.

@@ -1,0 +1,59 @@
+# tools/disc-check on sample discs: a complete disc passes, a disc that lacks one package
+# fails with exactly that Windows marked, and bad inputs give clear errors.
+source "$(dirname "$0")/lib.sh"
+
+CHECK=$REPO/tools/disc-check
+export HDA_DISC_CHECK_DIR=$WINE_DIR # the same cached prefixes as the other scripts
+mkdir -p "$SCRATCH"
+DISC=$SCRATCH/disc
+OUT=$SCRATCH/table.txt
+
+# run_check ARGS...: sets STATUS, OUT holds the table, ERR the messages.
+run_check() {
+    set +e
+    "$CHECK" "$@" >"$OUT" 2>"$SCRATCH/err.txt"
+    STATUS=$?
+    set -e
+    ERR=$(cat "$SCRATCH/err.txt")
+}
+rows() { grep -cE '^.\s+Windows .* (1095:1390|1095:1392|17E8:0047|none) ' "$OUT" || true; }
+marked() { grep '^!' "$OUT" | awk -F'  +' '{ print $2 }' | sort -u | tr '\n' ',' ; }
+
+scenario "bad inputs"
+run_check "$SCRATCH/no-such-disc" --program Drivers/Audio
+check "missing disc: status" 2 "$STATUS"
+check_true "missing disc: says so" grep -q "does not exist" <<<"$ERR"
+mkdir -p "$DISC"
+run_check "$DISC" --program ../elsewhere
+check "program outside the disc: status" 2 "$STATUS"
+check_true "program outside the disc: says so" grep -q "outside the disc" <<<"$ERR"
+run_check "$DISC" --program /abs/path
+check "absolute program folder: status" 2 "$STATUS"
+HDA_WIN32_DIR=$SCRATCH/no-build run_check "$DISC" --program Drivers/Audio
+check "missing build: status" 2 "$STATUS"
+check_true "missing build: says how to build" grep -q "make" <<<"$ERR"
+run_check "$DISC" --program Drivers/Audio --format pdf
+check "unknown format: status" 2 "$STATUS"
+
+scenario "a complete disc"
+lay_disc "$DISC"
+rm "$DISC/Drivers/Audio/hdasetup.exe" # the tool brings its own
+run_check "$DISC" --program Drivers/Audio
+check "status" 0 "$STATUS"
+check "8 Windows x 4 codec set-ups" 32 "$(rows)"
+check "nothing marked" "" "$(marked)"
+check "one progress line per Windows" 8 "$(grep -c ': ok$' <<<"$ERR")"
+check_true "XP SP1 starts its own package" grep -q 'Windows XP SP1 .*KB888111XPSP1.exe /quiet /o' "$OUT"
+check_true "XP x64 starts ins64.exe with the winxp64 INF" \
+    grep -q 'Windows XP x64 .*ins64.exe D:\\chipset\\Vga\\Intel\\WIN2K_XP\\winxp64' "$OUT"
+check_true "the disc was not changed" test ! -e "$DISC/Drivers/Audio/hdasetup.exe"
+
+scenario "a disc without the XP SP1 package"
+rm "$DISC/Drivers/Audio/Win2K_XP/us/KB888111XPSP1.exe"
+run_check "$DISC" --program Drivers/Audio --format markdown
+check "status" 1 "$STATUS"
+check "only XP SP1 marked" "| Windows XP SP1 |" "$(grep '^| ! ' "$OUT" | cut -d'|' -f3 | sort -u | sed 's/^/|/; s/$/|/')"
+check "its four rows" 4 "$(grep -c '^| ! | Windows XP SP1 .*MISSING' "$OUT")"
+check_true "progress names it" grep -q "Windows XP SP1: would start a file the disc lacks" <<<"$ERR"
+
+finish
