@@ -108,26 +108,10 @@ no_hda_key() { wine reg delete "$HDA_KEY" /f >/dev/null 2>&1 || true; }
 
 # lay_disc DIR [PROGRAM_FOLDER]: a driver disc of stand-ins, with hdasetup.exe in
 # PROGRAM_FOLDER (Drivers/Audio unless told) and the helper two levels above it.
+SHADOW_WIN32_DIR=$WIN32_DIR
+source "$REPO/tools/lib/shadow-disc.sh"
 lay_disc() {
-    local disc=$1 program=${2:-Drivers/Audio}
-    rm -rf "$disc"
-    mkdir -p "$disc/$program/Win2K_XP/us" "$disc/$program/Win2K3/us"
-    cp "$WIN32_DIR/hdasetup.exe" "$disc/$program/"
-    local p
-    for p in W2KSP4 XPSP1 XPSP2; do
-        cp "$WIN32_DIR/standins/standin_package.exe" "$disc/$program/Win2K_XP/us/KB888111$p.exe"
-    done
-    cp "$WIN32_DIR/standins/standin_package.exe" "$disc/$program/Win2K3/us/KB888111Srvrtm.exe"
-    local base
-    base=$(cd "$disc/$program/../.." 2>/dev/null && pwd)
-    [ "$program" == "." ] && base=$disc
-    [ "$(echo "$program" | tr -cd / | wc -c)" -lt 1 ] && base=$disc/$program
-    mkdir -p "$base/chipset/inshelp" "$base/chipset/Vga/Intel/WIN2K_XP/Graphics/HDMI" \
-             "$base/chipset/Vga/Intel/WIN2K_XP/winxp64/HDMI"
-    cp "$WIN32_DIR/standins/standin_helper.exe" "$base/chipset/inshelp/install.exe"
-    cp "$WIN32_DIR/standins/standin_helper.exe" "$base/chipset/inshelp/ins64.exe"
-    : > "$base/chipset/Vga/Intel/WIN2K_XP/Graphics/HDMI/intchdmi.inf"
-    : > "$base/chipset/Vga/Intel/WIN2K_XP/winxp64/HDMI/intchdmi.inf"
+    shadow_lay "$1" "${2:-Drivers/Audio}"
 }
 
 # map_drive LETTER DIR: DIR becomes LETTER:\ in the prefix.
