@@ -56,7 +56,12 @@ HDA_PACKAGE_MS=10000 HDA_HELPER_MS=10000 launch "$PROGRAM" -S
 cpu_total=$CPU_TOTAL
 cpu_waiting=$CPU_AFTER_PACKAGE
 run_ms=$(($(tick launch-end) - $(tick launch-start)))
-handover_ms=$(($(tick helper-start) - $(tick package-end)))
+text_of() { awk -F'\t' -v e="$1" '$1 == e { print $3; exit }' "$LOG" | tr -d '\r'; }
+# Creation of the helper's process (what the program's WinExec does) against the
+# package's last moment, both in system time; the helper's first line comes later, after
+# Wine has loaded its DLLs.
+handover_ms=$(($(text_of helper-created-time) - $(text_of package-end-time)))
+first_line_ms=$(($(tick helper-start) - $(tick package-end)))
 after_window_ms=$(($(tick launch-end) - $(tick helper-end)))
 
 # 2. DeleteTree at the marker path against cmd's rmdir, 10,000 files in 1,000 folders.
@@ -140,7 +145,8 @@ shared clock (GetTickCount); processor time from /proc, in steps of $((1000 / CL
 |---|---|---|---|
 | Processor time of hdasetup.exe, whole silent run (package 10 s, helper window 10 s; run took $run_ms ms) | $cpu_total ms | under 50 ms | $(verdict "$cpu_total < 50") |
 | of which while waiting for the package and the helper | $cpu_waiting ms | 0 | $(verdict "$cpu_waiting <= $((1000 / CLK_TCK))") |
-| Package exit to helper start | $handover_ms ms | under 50 ms | $(verdict "$handover_ms < 50") |
+| Package's last moment to the helper's process created | $handover_ms ms | under 50 ms | $(verdict "$handover_ms < 50") |
+| Package's last moment to the helper's first line (adds Wine loading the helper's DLLs) | $first_line_ms ms | | |
 | Helper window closed to program end (bounded by the 2000 ms look interval) | $after_window_ms ms | report | |
 | DeleteTree at the marker path, 10,000 files in 1,000 folders (median of 3, start-up subtracted) | $ours_ms ms | | |
 | \`cmd /c rmdir /s /q\` on the same tree (median of 3, start-up subtracted) | $theirs_ms ms | | |

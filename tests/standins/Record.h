@@ -18,6 +18,22 @@ inline void Record(const char* event, const char* text) {
     std::fclose(file);
 }
 
+// A system time as milliseconds, for events that only a FILETIME can date (a process's
+// creation); comparable between processes like GetTickCount, but finer under Wine.
+inline void RecordTime(const char* event, const FILETIME& time) {
+    ULONGLONG ms =
+        ((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 10000;
+    char text[32];
+    wsprintfA(text, "%I64u", ms);
+    Record(event, text);
+}
+
+inline void RecordNow(const char* event) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    RecordTime(event, now);
+}
+
 inline DWORD EnvMilliseconds(const char* name, DWORD fallback) {
     const char* value = std::getenv(name);
     return value ? static_cast<DWORD>(std::strtoul(value, nullptr, 10)) : fallback;

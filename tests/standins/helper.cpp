@@ -5,6 +5,9 @@
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     Record("helper-start", GetCommandLineA());
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        RecordTime("helper-created-time", created);
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
 

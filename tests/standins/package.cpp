@@ -9,6 +9,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Record("package-cwd", dir);
     SettleMessageQueue();
     Sleep(EnvMilliseconds("HDA_PACKAGE_MS", 3000));
+    RecordNow("package-end-time");
     Record("package-end", "");
     return 0;
 }
