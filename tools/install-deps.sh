@@ -20,7 +20,8 @@ if [ ${#missing[@]} -eq 0 ] && [ $need_locale -eq 0 ]; then
 fi
 
 if [ "$(id -u)" -ne 0 ]; then
-    echo "install-deps: missing: ${missing[*]}${need_locale:+ }$([ $need_locale -eq 1 ] && echo 'locale ja_JP.UTF-8')" >&2
+    [ $need_locale -eq 1 ] && missing+=("the ja_JP.UTF-8 locale")
+    echo "install-deps: missing: ${missing[*]}" >&2
     echo "install-deps: run 'sudo tools/install-deps.sh' (or 'make test' as root) to install them." >&2
     exit 1
 fi
