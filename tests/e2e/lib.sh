@@ -53,18 +53,7 @@ finish() {
 
 # use_prefix NAME win32|win64: a prefix under build/wine, made once and reused.
 use_prefix() {
-    export WINEPREFIX=$WINE_DIR/prefix-$1
-    if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
-        rm -rf "$WINEPREFIX"
-        mkdir -p "$WINE_DIR"
-        echo "making Wine prefix $1 ($2)..."
-        WINEARCH=$2 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-        # Without a window manager, each answered box would linger for two seconds.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-        wineserver -w
-        touch "$WINEPREFIX/.hda-ready"
-    fi
-    wineserver -k 2>/dev/null || true # a server from another display would be useless here
+    SHADOW_WORK_DIR=$WINE_DIR shadow_prefix "$1" "$2"
 }
 
 stop_wine() {
