@@ -1,8 +1,9 @@
-# The front door: `make` builds build/win32/hdasetup.exe, `make test` installs what is
-# missing, builds both sides and runs every test through CTest.
-.PHONY: all win32 native fuzzers test unit fuzz deps bench format clean demo
+# The front door: `make` builds build/win32/hdasetup.exe (and its x86-64 twin in
+# build/win64), `make test` installs what is missing, builds every side and runs every
+# test through CTest.
+.PHONY: all win32 win64 native fuzzers test unit fuzz deps bench format clean demo
 
-all: win32
+all: win32 win64
 
 deps:
 	@tools/install-deps.sh
@@ -16,6 +17,14 @@ build/native/CMakeCache.txt:
 win32: deps build/win32/CMakeCache.txt
 	cmake --build --preset win32
 
+# The same sources for x86-64: what the Wine tests run on a host that runs no 32-bit
+# programs, and a build that fails wherever a pointer or handle is cut to 32 bits.
+build/win64/CMakeCache.txt:
+	cmake --preset win64
+
+win64: deps build/win64/CMakeCache.txt
+	cmake --build --preset win64
+
 native: deps build/native/CMakeCache.txt
 	cmake --build --preset native
 
@@ -27,7 +36,7 @@ fuzzers: deps build/fuzz/CMakeCache.txt
 	cmake --build --preset fuzz
 
 # One CTest run: the unit tests and the end-to-end tests under Wine, one summary.
-test: win32 native fuzzers
+test: win32 win64 native fuzzers
 	ctest --preset native
 
 # Only the unit tests, without Wine.
@@ -44,7 +53,7 @@ demo:
 	@tools/demo.sh
 
 # Measures the program under Wine and writes docs/performance.md (not a test).
-bench: win32
+bench: win32 win64
 	bash tools/bench.sh
 
 format:
