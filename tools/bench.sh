@@ -2,24 +2,33 @@
 # Measures hdasetup.exe under Wine and writes docs/performance.md: processor time while it
 # waits, the hand-over latencies, DeleteTree against cmd's rmdir, size and start-up cost.
 # A benchmark, not a test: it prints figures against goals and never fails on them.
-export HDA_WINE_DIR=${HDA_WINE_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build/bench}
-source "$(dirname "$0")/../tests/e2e/lib.sh"
+set -euo pipefail
+HDA_CALLER=bench
+# shellcheck source=lib/shadow-disc.sh
+source "$(dirname "$0")/lib/shadow-disc.sh"
+hda_under_xvfb "$0" "$@"
+hda_need_build hdasetup.exe standins/standin_launcher.exe standins/standin_package.exe \
+    standins/standin_helper.exe standins/standin_empty.exe standins/standin_empty_gui.exe
 
+REPO=$HDA_REPO
+WORK=${HDA_WINE_DIR:-$REPO/build/bench}
+SCRATCH=$WORK/scratch
 OUT=$REPO/docs/performance.md
-STANDINS=$WIN32_DIR/standins
-LAUNCHER=$(winpath "$STANDINS/standin_launcher.exe")
+STANDINS=$HDA_BUILD_DIR/standins
+LAUNCHER=$(hda_standin launcher)
 PROGRAM='D:\Drivers\Audio\hdasetup.exe'
-FUNCTION='FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000'
+FUNCTION=$(hda_function "${HDA_CODECS[1]}")
 CLK_TCK=$(getconf CLK_TCK)
 
 say() { echo "bench: $*" >&2; }
 
-use_prefix bench win32
+hda_prefix "$WORK" bench win32
 DISC=$SCRATCH/disc
-lay_disc "$DISC"
-map_drive D "$DISC"
-set_version winxp
+shadow_lay "$DISC" Drivers/Audio
+hda_map_drive D "$DISC"
+hda_set_windows winxp
 C=$WINEPREFIX/drive_c
+MARKER=$C/$HDA_MARKER_NAME
 
 # launch COMMAND...: runs COMMAND through the launcher stand-in (same clock as the other
 # stand-ins), sampling the processor time of any process whose command line holds
@@ -28,7 +37,7 @@ launch() {
     mkdir -p "$SCRATCH"
     LOG=$SCRATCH/log.txt
     : > "$LOG"
-    (cd "$C" && HDA_LOG=$(winpath "$LOG") wine "$LAUNCHER" "$@") &
+    hda_run "$LOG" 600 "$LAUNCHER" "$@" &
     local runner=$! pid="" ticks=0 at_package=""
     while kill -0 "$runner" 2>/dev/null; do
         [ -z "$pid" ] && pid=$(pgrep -f 'hdasetup\.exe' | head -n 1 || true)
@@ -45,18 +54,19 @@ launch() {
     CPU_AFTER_PACKAGE=$(((ticks - ${at_package:-$ticks}) * 1000 / CLK_TCK))
 }
 
-tick() { awk -F'\t' -v e="$1" '$1 == e { print $2; exit }' "$LOG"; }
+# A figure needs its line: a missing one stops the benchmark, naming the event.
+tick() { hda_log "$LOG" "$1" 2 | head -n 1 || { say "no '$1' line in $LOG"; exit 1; }; }
+text_of() { hda_log "$LOG" "$1" | head -n 1 || { say "no '$1' line in $LOG"; exit 1; }; }
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 # 1. Processor time during a silent run: package 10 s, helper window 10 s.
 say "silent run, package 10 s and helper window 10 s..."
-set_functions "$FUNCTION"
-rm -rf "$C/csb.log"
+hda_set_functions "$FUNCTION"
+rm -rf "$MARKER"
 HDA_PACKAGE_MS=10000 HDA_HELPER_MS=10000 launch "$PROGRAM" -S
 cpu_total=$CPU_TOTAL
 cpu_waiting=$CPU_AFTER_PACKAGE
 run_ms=$(($(tick launch-end) - $(tick launch-start)))
-text_of() { awk -F'\t' -v e="$1" '$1 == e { print $3; exit }' "$LOG" | tr -d '\r'; }
 # Creation of the helper's process (what the program's WinExec does) against the
 # package's last moment, both in system time; the helper's first line comes later, after
 # Wine has loaded its DLLs.
@@ -66,44 +76,44 @@ after_window_ms=$(($(tick launch-end) - $(tick helper-end)))
 
 # 2. DeleteTree at the marker path against cmd's rmdir, 10,000 files in 1,000 folders.
 make_tree() {
-    rm -rf "$C/csb.log"
+    rm -rf "$MARKER"
     local top sub
     for top in $(seq -w 0 9); do
         for sub in $(seq -w 0 99); do
             [ "$sub" == 99 ] && continue
-            mkdir -p "$C/csb.log/t$top/s$sub"
-            for f in 0 1 2 3 4 5 6 7 8 9; do echo x > "$C/csb.log/t$top/s$sub/f$f.txt"; done
+            mkdir -p "$MARKER/t$top/s$sub"
+            for f in 0 1 2 3 4 5 6 7 8 9; do echo x > "$MARKER/t$top/s$sub/f$f.txt"; done
         done
-        for f in 0 1 2 3 4 5 6 7 8 9; do echo x > "$C/csb.log/t$top/f$f.txt"; done
+        for f in 0 1 2 3 4 5 6 7 8 9; do echo x > "$MARKER/t$top/f$f.txt"; done
     done
 }
-set_functions # nothing to install: the run goes straight to the marker
-rm -f "$DISC/Drivers/Audio/Win2K_XP/us/KB888111XPSP2.exe"
+hda_set_functions # nothing to install: the run goes straight to the marker
+rm -f "$DISC/Drivers/Audio/$(hda_unix "$HDA_PACKAGE_XPSP2")"
 ours=()
 theirs=()
 for round in 1 2 3; do
     say "DeleteTree round $round of 3..."
-    rm -rf "$C/csb.log"
+    rm -rf "$MARKER"
     launch "$PROGRAM" -S
     base=$(($(tick launch-end) - $(tick launch-start)))
     make_tree
     launch "$PROGRAM" -S
     ours+=($(($(tick launch-end) - $(tick launch-start) - base)))
-    [ -f "$C/csb.log" ] || say "warning: the tree was not replaced by the marker"
+    [ -f "$MARKER" ] || say "warning: the tree was not replaced by the marker"
 
     launch cmd /c rem
     base=$(($(tick launch-end) - $(tick launch-start)))
     make_tree
-    launch cmd /c rmdir /s /q 'C:\csb.log'
+    launch cmd /c rmdir /s /q "C:\\$HDA_MARKER_NAME"
     theirs+=($(($(tick launch-end) - $(tick launch-start) - base)))
-    [ -e "$C/csb.log" ] && say "warning: rmdir left the tree"
+    [ -e "$MARKER" ] && say "warning: rmdir left the tree"
 done
 ours_ms=$(printf '%s\n' "${ours[@]}" | median)
 theirs_ms=$(printf '%s\n' "${theirs[@]}" | median)
 
 # 3. Size, and an interactive run against a program that does nothing.
-size=$(stat -c %s "$WIN32_DIR/hdasetup.exe")
-lay_disc "$DISC"
+size=$(stat -c %s "$HDA_BUILD_DIR/hdasetup.exe")
+shadow_lay "$DISC" Drivers/Audio
 cp "$STANDINS/standin_empty.exe" "$DISC/Drivers/Audio/empty.exe"
 cp "$STANDINS/standin_empty_gui.exe" "$DISC/Drivers/Audio/empty_gui.exe"
 interactive=()
@@ -119,7 +129,7 @@ for round in $(seq 10); do
     HDA_PACKAGE_MS=0 launch "$PROGRAM"
     interactive+=($(($(tick launch-end) - $(tick launch-start))))
 done
-mv "$DISC/Drivers/Audio/Win2K_XP/us/KB888111XPSP2.exe" "$SCRATCH/hidden.exe"
+mv "$DISC/Drivers/Audio/$(hda_unix "$HDA_PACKAGE_XPSP2")" "$SCRATCH/hidden.exe"
 for round in $(seq 10); do
     launch "$PROGRAM"
     interactive_missing+=($(($(tick launch-end) - $(tick launch-start))))
@@ -137,8 +147,8 @@ cat > "$OUT" <<REPORT
 
 Measured by \`make bench\` (tools/bench.sh) on $(date -u '+%Y-%m-%d %H:%M UTC'):
 $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo),
-$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1), $(wine --version), every
-figure from the same run. Times of the program's own phases come from the stand-ins'
+$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1), $(hda_wine --version), every
+figure from the same run, of $HDA_BUILD_LABEL. Times of the program's own phases come from the stand-ins'
 shared clock (GetTickCount); processor time from /proc, in steps of $((1000 / CLK_TCK)) ms.
 
 | Figure | Measured | Goal | |
@@ -167,5 +177,5 @@ which WinExec waits on until the package is ready for input. Under Wine, loading
 starts its X11 driver, which costs more than the rest of a run; the last ratio shows what
 the program adds on top of the libraries it cannot do without.
 REPORT
-stop_wine
+hda_stop_wine
 cat "$OUT"

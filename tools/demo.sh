@@ -10,9 +10,11 @@
 # The same names work from the environment: ARGS=... tools/demo.sh
 set -euo pipefail
 
-REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+HDA_CALLER=demo
+# shellcheck source=lib/shadow-disc.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/shadow-disc.sh"
+REPO=$HDA_REPO
 DEMO_DIR=$REPO/build/demo
-WIN32_DIR=${HDA_WIN32_DIR:-$REPO/build/win32}
 # Under Xvfb the settings come back under names of our own: xvfb-run uses ARGS itself.
 if [ -n "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     ARGS=$HDA_DEMO_ARGS DISC=$HDA_DEMO_DISC PROGRAM=$HDA_DEMO_PROGRAM WINDOWS=$HDA_DEMO_WINDOWS
@@ -22,11 +24,8 @@ DISC=${DISC:-}
 PROGRAM=${PROGRAM:-Drivers/Audio}
 WINDOWS=${WINDOWS:-winxp}
 
-say() { echo "[demo] $*"; }
-die() {
-    echo "demo: $*" >&2
-    exit 2
-}
+say() { hda_say "$@"; }
+die() { hda_die "$@"; }
 
 # Checked before anything is built, so a mistyped path fails at once.
 if [ -n "$DISC" ]; then
@@ -51,12 +50,14 @@ case $WINDOWS in
 win2k | winxp | win2003 | winxp64 | nt40 | win95 | win98 | winme | win7 | win10) ;;
 *) die "WINDOWS=$WINDOWS: use one of win2k winxp win2003 winxp64 nt40 win95 win98 winme win7 win10" ;;
 esac
+[ "$WINDOWS" == winxp64 ] && [ -n "$HDA_TWIN" ] &&
+    die "WINDOWS=winxp64 runs the 32-bit program under WOW64, and this host runs no 32-bit programs; choose another Windows"
 
 if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     mkdir -p "$DEMO_DIR"
-    if [ -z "${HDA_WIN32_DIR:-}" ]; then
+    if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
         say "building hdasetup.exe and the stand-ins (make; log in build/demo/build.log)"
-        if ! make -C "$REPO" --no-print-directory win32 >"$DEMO_DIR/build.log" 2>&1; then
+        if ! make -C "$REPO" --no-print-directory all >"$DEMO_DIR/build.log" 2>&1; then
             tail -n 20 "$DEMO_DIR/build.log" >&2
             die "the build failed; see $DEMO_DIR/build.log"
         fi
@@ -65,18 +66,12 @@ if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS
     unset ARGS
     say "starting a virtual X display (Xvfb)"
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0"
+    hda_under_xvfb "$0"
 fi
 
-for f in hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
-    standins/standin_answerer.exe; do
-    [ -f "$WIN32_DIR/$f" ] || die "missing $WIN32_DIR/$f: run 'make' first"
-done
-
-SHADOW_WIN32_DIR=$WIN32_DIR
+hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
+    standins/standin_answerer.exe standins/osversion.exe
 SHADOW_WORK_DIR=$DEMO_DIR
-# shellcheck source=lib/shadow-disc.sh
-source "$REPO/tools/lib/shadow-disc.sh"
 
 if [ -n "$DISC" ]; then
     SHADOW=$DEMO_DIR/shadow
@@ -90,10 +85,10 @@ fi
 
 arch=win32
 [ "$WINDOWS" == "winxp64" ] && arch=win64
-shadow_prefix "$WINDOWS-$arch" "$arch"
-say "Wine prefix build/demo/prefix-$WINDOWS-$arch: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
+hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
+say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
 shadow_setup "$WINDOWS" "$SHADOW"
-IFS=$'\t' read -r os_numbers os_text < <(shadow_os_version)
+IFS=$'\t' read -r os_numbers os_text < <(hda_os_version)
 read -r os_platform os_major os_minor os_build <<<"$os_numbers"
 
 folder=$(shadow_folder "$PROGRAM")
@@ -110,6 +105,7 @@ more() { printf '  %-10s %s\n' "" "$1"; }
 echo
 echo "hdasetup demo: what the program did"
 row program "$WIN_PROGRAM $ARGS"
+more "$HDA_BUILD_LABEL"
 if [ -n "$DISC" ]; then
     more "D: is a shadow of $DISC (build/demo/shadow); nothing on the disc was run or changed"
 else
@@ -119,12 +115,12 @@ fi
 build=$os_build
 [ "$os_platform" == 1 ] && build=$((os_build & 0xFFFF))
 row Windows "the prefix reports platform $os_platform, version $os_major.$os_minor, build $build, service pack \"$os_text\" (Wine's '$WINDOWS')"
-package=$(shadow_event_text package-start)
+package=$(hda_log_first "$SHADOW_LOG" package-start || true)
 case $package in
-*KB888111Srvrtm.exe*) seen="Windows Server 2003 or XP x64 (5.2)" ;;
-*KB888111XPSP1.exe*) seen="Windows XP with Service Pack 1" ;;
-*KB888111XPSP2.exe*) seen="Windows XP without Service Pack 1" ;;
-*KB888111W2KSP4.exe*) seen="Windows 2000, or a version it does not classify" ;;
+*"$HDA_PACKAGE_SRVRTM"*) seen="Windows Server 2003 or XP x64 (5.2)" ;;
+*"$HDA_PACKAGE_XPSP1"*) seen="Windows XP with Service Pack 1" ;;
+*"$HDA_PACKAGE_XPSP2"*) seen="Windows XP without Service Pack 1" ;;
+*"$HDA_PACKAGE_W2KSP4"*) seen="Windows 2000, or a version it does not classify" ;;
 *) seen="" ;;
 esac
 [ -n "$seen" ] && more "the program took it for $seen, by the package it chose"
@@ -147,11 +143,11 @@ else
 fi
 
 row "HD audio" "registered: HDAUDIO\\$SHADOW_CODEC_FUNCTION"
-helper=$(shadow_event_text helper-start)
+helper=$(hda_log_first "$SHADOW_LOG" helper-start || true)
 if [ -n "$helper" ]; then
     row helper "$helper"
     h_end=$(shadow_event_ns helper-end)
-    more "window \"$(shadow_event_text helper-window)\" open $(shadow_seconds "$h_start" "${h_end:-$SHADOW_END_NS}"); the program waited $(shadow_seconds "$h_start" "$SHADOW_END_NS") for it (it looks every 2 s)"
+    more "window \"$(hda_log_first "$SHADOW_LOG" helper-window || true)\" open $(shadow_seconds "$h_start" "${h_end:-$SHADOW_END_NS}"); the program waited $(shadow_seconds "$h_start" "$SHADOW_END_NS") for it (it looks every 2 s)"
 else
     row helper "none started"
 fi
@@ -169,13 +165,13 @@ elif grep -q '^box' "$SHADOW_LOG"; then
     fi
 fi
 
-marker=$WINEPREFIX/drive_c/csb.log
+marker=$WINEPREFIX/drive_c/$HDA_MARKER_NAME
 if [ -f "$marker" ]; then
-    row marker "C:\\csb.log, $(stat -c %s "$marker") bytes:"
+    row marker "C:\\$HDA_MARKER_NAME, $(stat -c %s "$marker") bytes:"
     od -An -tx1 -w20 -v "$marker" | while read -r hex; do more "$hex"; done
     more "\"$(cat "$marker")\""
 else
-    row marker "C:\\csb.log not written"
+    row marker "C:\\$HDA_MARKER_NAME not written"
 fi
 row "exit code" "$SHADOW_EXIT, after $(shadow_seconds "$SHADOW_START_NS" "$SHADOW_END_NS")"
 

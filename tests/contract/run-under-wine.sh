@@ -1,35 +1,16 @@
 #!/usr/bin/env bash
-# Runs the host contract tests' Windows build under Wine and Xvfb, in a 32-bit prefix of
-# their own: they empty C:\hda-contract and the HD-audio registry key as they please.
+# Runs the host contract tests' Windows build under Wine and Xvfb, in a prefix of their own:
+# they empty C:\hda-contract and the HD-audio registry key as they please. On a host that
+# runs no 32-bit programs they run as the x86-64 build, in a 64-bit prefix.
 # Arguments go to the test program (e.g. --gtest_filter='RegistryContract.*').
 set -euo pipefail
+HDA_CALLER=contract
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/wine.sh"
+hda_under_xvfb "$0" "$@"
+hda_need_build contract/contract_tests.exe
 
-if [ -z "${HDA_UNDER_XVFB:-}" ]; then
-    export HDA_UNDER_XVFB=1
-    exec xvfb-run -a -s "-screen 0 640x480x24" bash "$0" "$@"
-fi
-
-REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-WIN32_DIR=${HDA_WIN32_DIR:-$REPO/build/win32}
-WINE_DIR=${HDA_WINE_DIR:-$REPO/build/wine}
-EXE=$WIN32_DIR/contract/contract_tests.exe
-[ -f "$EXE" ] || { echo "missing $EXE: run 'make' first" >&2; exit 1; }
-
-export WINEDEBUG=-all
-export WINEPREFIX=$WINE_DIR/prefix-contract
-unset WINEARCH
-if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINE_DIR"
-    echo "making Wine prefix contract (win32)..."
-    WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.hda-ready"
-fi
-# A server left from another display could not make the tests' windows.
-wineserver -k 2>/dev/null || true
-
+hda_prefix "${HDA_WINE_DIR:-$HDA_REPO/build/wine}" contract win32
 status=0
-wine "$EXE" "$@" || status=$?
-wineserver -k 2>/dev/null || true
+hda_wine "$(hda_winpath "$HDA_BUILD_DIR/contract/contract_tests.exe")" "$@" || status=$?
+hda_stop_wine
 exit $status

@@ -1,25 +1,18 @@
-# Shared by the end-to-end scripts: Wine prefixes, a sample driver disc made of stand-ins,
-# running the real hdasetup.exe, and a small check-and-count harness.
-# A script sources this first; it then runs under its own Xvfb display.
+# Shared by the end-to-end scripts: a small check-and-count harness over the project's Wine
+# runner (tools/lib), which runs the real hdasetup.exe on a sample driver disc made of
+# stand-ins. A script sources this first; it then runs under its own Xvfb display.
 
 set -euo pipefail
 
-if [ -z "${HDA_UNDER_XVFB:-}" ]; then
-    export HDA_UNDER_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
+HDA_CALLER=$(basename "$0" .sh)
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/shadow-disc.sh"
+hda_under_xvfb "$0" "$@"
 
-REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-WIN32_DIR=${HDA_WIN32_DIR:-$REPO/build/win32}
+REPO=$HDA_REPO
 WINE_DIR=${HDA_WINE_DIR:-$REPO/build/wine}
-SCRATCH=$WINE_DIR/scratch/$(basename "$0" .sh)
-export WINEDEBUG=-all
-unset WINEARCH
-
-for f in hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
-         standins/standin_answerer.exe standins/standin_attrib.exe; do
-    [ -f "$WIN32_DIR/$f" ] || { echo "missing $WIN32_DIR/$f: run 'make' first" >&2; exit 1; }
-done
+SCRATCH=$WINE_DIR/scratch/$HDA_CALLER
+hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
+    standins/standin_answerer.exe standins/standin_attrib.exe standins/osversion.exe
 
 PASSED=0
 FAILED=0
@@ -46,107 +39,59 @@ check_true() {
 }
 
 finish() {
-    stop_wine
+    hda_stop_wine
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]
 }
 
+# needs_32bit_programs: scenarios of a 32-bit program on 64-bit Windows (WOW64) cannot run
+# on the x86-64 twin; on such a host the script ends as skipped (CTest's SKIP_RETURN_CODE).
+needs_32bit_programs() {
+    if ! hda_host_runs_32bit; then
+        echo "skipped: this host runs no 32-bit programs, and a 32-bit program under WOW64 needs them"
+        exit 77
+    fi
+}
+
 # use_prefix NAME win32|win64: a prefix under build/wine, made once and reused.
-use_prefix() {
-    SHADOW_WORK_DIR=$WINE_DIR shadow_prefix "$1" "$2"
-}
-
-stop_wine() {
-    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
-}
-
-# winpath UNIX_PATH: the same path as Wine's Z: drive shows it.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-# set_version PRESET: one of Wine's named versions (win2k, winxp, win2003, winxp64...).
-set_version() {
-    wine reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null 2>&1
-}
-
-# set_exact_version "5.1" BUILD "SERVICE PACK TEXT": the record Wine builds from the
-# registry when no named version is set.
-set_exact_version() {
-    local major=${1%%.*} minor=${1##*.}
-    wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
-    local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
-    wine reg add "$key" /v CurrentVersion /d "$1" /f >/dev/null 2>&1
-    wine reg add "$key" /v CurrentBuildNumber /d "$2" /f >/dev/null 2>&1
-    wine reg add "$key" /v CSDVersion /d "$3" /f >/dev/null 2>&1
-    wine reg add "$key" /v CurrentMajorVersionNumber /t REG_DWORD /d "$major" /f >/dev/null 2>&1
-    wine reg add "$key" /v CurrentMinorVersionNumber /t REG_DWORD /d "$minor" /f >/dev/null 2>&1
-}
-
-HDA_KEY='HKLM\SYSTEM\CurrentControlSet\Enum\HDAUDIO'
-
-# set_functions [SUBKEY...]: the HD-audio functions Windows has enumerated, in order.
-set_functions() {
-    wine reg delete "$HDA_KEY" /f >/dev/null 2>&1 || true
-    wine reg add "$HDA_KEY" /f >/dev/null 2>&1
-    local k
-    for k in "$@"; do
-        wine reg add "$HDA_KEY\\$k" /f >/dev/null 2>&1
-    done
-}
-
-no_hda_key() { wine reg delete "$HDA_KEY" /f >/dev/null 2>&1 || true; }
+use_prefix() { hda_prefix "$WINE_DIR" "$1" "$2"; }
 
 # lay_disc DIR [PROGRAM_FOLDER]: a driver disc of stand-ins, with hdasetup.exe in
 # PROGRAM_FOLDER (Drivers/Audio unless told) and the helper two levels above it.
-SHADOW_WIN32_DIR=$WIN32_DIR
-source "$REPO/tools/lib/shadow-disc.sh"
-lay_disc() {
-    shadow_lay "$1" "${2:-Drivers/Audio}"
-}
-
-# map_drive LETTER DIR: DIR becomes LETTER:\ in the prefix.
-map_drive() {
-    ln -sfn "$2" "$WINEPREFIX/dosdevices/${1,,}:"
-}
+lay_disc() { shadow_lay "$1" "${2:-Drivers/Audio}"; }
 
 LOG=""
 EXIT_CODE=""
 ELAPSED=""
 
 # run_program WINDOWS_PATH [OPTIONS...]: runs the program from C:\, the stand-ins logging
-# to a fresh $LOG; sets EXIT_CODE and ELAPSED (seconds, as text with 1 decimal).
+# to a fresh $LOG; sets EXIT_CODE and ELAPSED (seconds, as text with 1 decimal). A program
+# that never ends (a box nobody answers) fails the test instead of hanging it.
 run_program() {
-    local program=$1
-    shift
     mkdir -p "$SCRATCH"
     LOG=$SCRATCH/log.txt
-    : > "$LOG"
+    : >"$LOG"
     local start end
     start=$(date +%s%N)
     set +e
-    # A program that never ends (a box nobody answers) fails the test instead of hanging it.
-    (cd "$WINEPREFIX/drive_c" && HDA_LOG=$(winpath "$LOG") timeout "${HDA_RUN_TIMEOUT:-120}" wine "$program" "$@")
+    hda_run "$LOG" "${HDA_RUN_TIMEOUT:-120}" "$@"
     EXIT_CODE=$?
     set -e
     end=$(date +%s%N)
     ELAPSED=$(awk "BEGIN { printf \"%.1f\", ($end - $start) / 1e9 }")
 }
 
-# logged EVENT: the text of each line of $LOG with that event, one per line.
-logged() { awk -F'\t' -v e="$1" '$1 == e { print $3 }' "$LOG" | tr -d '\r'; }
-logged_tick() { awk -F'\t' -v e="$1" '$1 == e { print $2; exit }' "$LOG"; }
-count_logged() { awk -F'\t' -v e="$1" '$1 == e { n++ } END { print n + 0 }' "$LOG"; }
-
-# boxes: each box the answerer saw, as "caption|text", one per line.
+# What the stand-ins logged in the last run: the text of each line of an event,
+# how many there were, and each box the answerer saw as "caption|text".
+logged() { hda_log "$LOG" "$1" || true; }
+count_logged() { hda_log_count "$LOG" "$1"; }
 boxes() { awk -F'\t' '$1 == "box" { print $3 "|" $4 }' "$LOG" | tr -d '\r'; }
 
 # set_attributes HEX UNIX_PATH: Windows attributes, set by a Win32 program.
-set_attributes() {
-    wine "$(winpath "$WIN32_DIR/standins/standin_attrib.exe")" "$1" "$(winpath "$2")"
-}
+set_attributes() { hda_wine "$(hda_standin attrib)" "$1" "$(hda_winpath "$2")"; }
 
 # start_answerer COUNT: reads and dismisses COUNT message boxes in the background.
 start_answerer() {
-    (cd "$WINEPREFIX/drive_c" && HDA_LOG=$(winpath "$LOG") \
-        wine "$(winpath "$WIN32_DIR/standins/standin_answerer.exe")" "$1" 60000) &
+    hda_run_exec "$LOG" 90 "$(hda_standin answerer)" "$1" 60000 &
     ANSWERER_PID=$!
 }

@@ -4,8 +4,7 @@
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 source "$(dirname "$0")/lib.sh"
 
-FUNCTION='FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000'
-INF='chipset\Vga\Intel\WIN2K_XP\Graphics\HDMI\intchdmi.inf'
+FUNCTION=$(hda_function "${HDA_CODECS[1]}")
 export HDA_PACKAGE_MS=0 HDA_HELPER_MS=300
 
 # The stand-ins record what they got in the program's code page.
@@ -13,8 +12,8 @@ logged_utf8() { logged "$1" | iconv -f CP932 -t UTF-8; }
 
 # Its own prefix: the locale a prefix last ran under stays in its registry.
 use_prefix cp932 win32
-set_version winxp
-set_functions "$FUNCTION"
+hda_set_windows winxp
+hda_set_functions "$FUNCTION"
 DISC=$SCRATCH/disc
 
 # PROGRAM_FOLDER|BASE: where the program lies on the disc and where it must find the helper.
@@ -22,18 +21,18 @@ DISC=$SCRATCH/disc
 while IFS='|' read -r folder base; do
     scenario "program in D:\\${folder//\//\\}\\"
     lay_disc "$DISC" "$folder"
-    map_drive D "$DISC"
+    hda_map_drive D "$DISC"
     exe_dir="D:\\${folder//\//\\}\\"
     run_program "${exe_dir}hdasetup.exe" -S
     check "exit code" 0 "$EXIT_CODE"
     check "ソフト reached the package as 83 5C 83 74 83 67" 1 \
         "$(logged package-start | od -An -tx1 -v | tr -d '\n' | grep -c ' 83 5c 83 74 83 67')"
-    check "package" "${exe_dir}Win2K_XP\\us\\KB888111XPSP2.exe /quiet /o" "$(logged_utf8 package-start)"
+    check "package" "${exe_dir}$HDA_PACKAGE_XPSP2$HDA_QUIET" "$(logged_utf8 package-start)"
     check "helper started from the disc's base" \
-        "${base}chipset\\inshelp\\install.exe ${base}$INF \"HDAUDIO\\$FUNCTION\"" \
+        "${base}$HDA_HELPER_32 ${base}$HDA_INF_32 \"HDAUDIO\\$FUNCTION\"" \
         "$(logged_utf8 helper-start)"
     check "waited until the helper's window was gone" 1 "$(count_logged helper-end)"
-    check "marker written" 40 "$(stat -c %s "$WINEPREFIX/drive_c/csb.log" 2>/dev/null)"
+    check "marker written" ${#HDA_MARKER_TEXT} "$(stat -c %s "$WINEPREFIX/drive_c/$HDA_MARKER_NAME" 2>/dev/null)"
 done <<'TABLE'
 ソフト/ソフト|D:\
 Drivers/ソフト|D:\
@@ -41,7 +40,7 @@ Drivers/ソフト|D:\
 TABLE
 
 lay_disc "$DISC" ソフト/ソフト
-map_drive D "$DISC"
+hda_map_drive D "$DISC"
 PROGRAM='D:\ソフト\ソフト\hdasetup.exe'
 
 # OPTIONS|BYTES: bytes that a byte search (or a byte-wise upper-casing) would read as
@@ -54,7 +53,7 @@ while IFS='|' read -r options bytes; do
     : >"$LOG"
     start_answerer 2 # a debug box would be answered and recorded, not hang the run
     run_program "$PROGRAM" $options
-    stop_wine
+    hda_stop_wine
     wait "$ANSWERER_PID" || true
     check "exit code" 0 "$EXIT_CODE"
     check "no debug box" "" "$(boxes)"

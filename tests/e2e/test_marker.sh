@@ -3,22 +3,21 @@
 source "$(dirname "$0")/lib.sh"
 
 PROGRAM='D:\Drivers\Audio\hdasetup.exe'
-MARKER_TEXT='Sorvel MS HD BUS driver install finished'
 export HDA_PACKAGE_MS=100
 
 use_prefix win32 win32
 DISC=$SCRATCH/disc
 lay_disc "$DISC"
-map_drive D "$DISC"
-set_version winxp
-set_functions
+hda_map_drive D "$DISC"
+hda_set_windows winxp
+hda_set_functions
 C=$WINEPREFIX/drive_c
-MARKER=$C/csb.log
+MARKER=$C/$HDA_MARKER_NAME
 
 check_marker() {
     check "exit code" 0 "$EXIT_CODE"
     check_true "a plain file" test -f "$MARKER"
-    check "exactly the marker text" "$MARKER_TEXT" "$(cat "$MARKER" 2>/dev/null)"
+    check "exactly the marker text" "$HDA_MARKER_TEXT" "$(cat "$MARKER" 2>/dev/null)"
     check "40 bytes" 40 "$(stat -c %s "$MARKER" 2>/dev/null)"
     check "last byte 0x64" 64 "$(tail -c 1 "$MARKER" 2>/dev/null | od -An -tx1 | tr -d ' ')"
 }

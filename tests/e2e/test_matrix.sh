@@ -1,52 +1,33 @@
 # The package each Windows version gets, under Wine: Wine's named versions from NT 4.0 and
-# the 9x line to Windows 10 (XP x64 in a 64-bit prefix), and exact version records at the
-# bounds of the classification. Each row first checks that Wine reports the record meant.
+# the 9x line to Windows 10, and exact version records at the bounds of the classification
+# (XP x64 is in test_wow64.sh). Each row first checks that Wine reports the record meant.
 source "$(dirname "$0")/lib.sh"
 
 PROGRAM='D:\Drivers\Audio\hdasetup.exe'
 export HDA_PACKAGE_MS=0
 
-PROBE=$SCRATCH/osversion.exe
-mkdir -p "$SCRATCH"
-i686-w64-mingw32-g++ -O2 -static -o "$PROBE" "$REPO/tools/lib/osversion.cpp"
 DISC=$SCRATCH/disc
 lay_disc "$DISC"
 
-# reported: the version record a 32-bit program gets, as "PLATFORM MAJOR MINOR BUILD|TEXT".
-reported() { wine "$(winpath "$PROBE")" | tr -d '\r' | tr '\t' '|'; }
-
-# set_record MAJOR.MINOR BUILD TEXT: the exact record, in one registry import (each
-# `wine reg` call costs a Wine start).
-set_record() {
-    local reg=$SCRATCH/version.reg
-    printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine]' '"Version"=-' '' \
-        '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion]' \
-        "\"CurrentVersion\"=\"$1\"" "\"CurrentBuildNumber\"=\"$2\"" "\"CSDVersion\"=\"$3\"" \
-        "\"CurrentMajorVersionNumber\"=dword:$(printf %08x "${1%%.*}")" \
-        "\"CurrentMinorVersionNumber\"=dword:$(printf %08x "${1##*.}")" >"$reg"
-    wine regedit /S "$(winpath "$reg")"
-}
+# reported: the version record a program gets, as "PLATFORM MAJOR MINOR BUILD|TEXT".
+reported() { hda_os_version | tr '\t' '|'; }
 
 # expect_package WHAT RECORD PACKAGE: Wine reports RECORD, and a silent run starts PACKAGE.
 expect_package() {
     check "$1: Wine reports" "$2" "$(reported)"
     run_program "$PROGRAM" -S
-    check "$1: package" "D:\\Drivers\\Audio\\$3 /quiet /o" "$(logged package-start)"
+    check "$1: package" "D:\\Drivers\\Audio\\$3$HDA_QUIET" "$(logged package-start)"
 }
-
-W2KSP4='Win2K_XP\us\KB888111W2KSP4.exe'
-XPSP1='Win2K_XP\us\KB888111XPSP1.exe'
-XPSP2='Win2K_XP\us\KB888111XPSP2.exe'
-SRVRTM='Win2K3\us\KB888111Srvrtm.exe'
+package_named() { local name=HDA_PACKAGE_$1; printf '%s' "${!name}"; }
 
 use_prefix win32 win32
-map_drive D "$DISC"
-set_functions # an empty HDAUDIO key: no helper and no box, only the package
+hda_map_drive D "$DISC"
+hda_set_functions # an empty HDAUDIO key: no helper and no box, only the package
 
 scenario "Wine's named versions"
 while IFS='|' read -r preset numbers text package; do
-    set_version "$preset"
-    expect_package "$preset" "$numbers|$text" "${!package}"
+    hda_set_windows "$preset"
+    expect_package "$preset" "$numbers|$text" "$(package_named "$package")"
 done <<'TABLE'
 win2k|2 5 0 2195|Service Pack 4|W2KSP4
 winxp|2 5 1 2600|Service Pack 3|XPSP2
@@ -60,8 +41,8 @@ TABLE
 
 scenario "exact records at the bounds"
 while IFS='|' read -r version build text package; do
-    set_record "$version" "$build" "$text"
-    expect_package "$version.$build \"$text\"" "2 ${version/./ } $build|$text" "${!package}"
+    hda_set_windows "$version" "$build" "$text"
+    expect_package "$version.$build \"$text\"" "2 ${version/./ } $build|$text" "$(package_named "$package")"
 done <<'TABLE'
 5.0|2221|Service Pack 4|W2KSP4
 5.0|2222|Service Pack 4|W2KSP4
@@ -74,15 +55,4 @@ done <<'TABLE'
 5.1|2600|Service Pack 2|XPSP2
 5.2|3790||SRVRTM
 TABLE
-set_version winxp
-stop_wine
-
-use_prefix win64 win64
-map_drive D "$DISC"
-set_functions
-
-scenario "XP x64 in a 64-bit prefix"
-set_version winxp64
-expect_package winxp64 '2 5 2 3790|Service Pack 2' "$SRVRTM"
-
 finish

@@ -1,28 +1,15 @@
 # Runs the project's hdasetup.exe under Wine on a shadow of a driver disc: a folder that holds
 # the program and, at exactly the paths the program builds, stand-ins for every program it
-# may start, so that nothing from a real disc is ever executed or changed. Sourced by
-# tools/demo.sh (and by any tool that checks a disc); bash only, under an X display.
+# may start, so that nothing from a real disc is ever executed or changed. Sourced by the
+# demo, disc-check, the benchmark and the end-to-end tests; bash only, under an X display.
 #
-# Before the functions are used, set:
-#   SHADOW_WIN32_DIR  the MinGW build (hdasetup.exe and standins/)
-#   SHADOW_WORK_DIR   where prefixes, the shadow disc, logs and screenshots go
+# Before the functions are used, set SHADOW_WORK_DIR: where prefixes, the shadow disc, logs
+# and screenshots go. The build comes from wine.sh's choice (HDA_BUILD_DIR).
 
-SHADOW_CODEC_FUNCTION='FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000'
-SHADOW_HDA_KEY='HKLM\SYSTEM\CurrentControlSet\Enum\HDAUDIO'
-# The captions of the boxes the program can show: its debug boxes, and its own title
-# (the program file's name) on the two registry failures.
-SHADOW_BOX_CAPTIONS=(debug_run debug_aa hdasetup)
+# shellcheck source=wine.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 
-# What the program may start or name, relative to the program's folder (packages) or to
-# the base folder two levels above it (helpers, INF files). Packages in the order of
-# the program's choice: Server 2003 / XP x64, XP SP1, other XP, everything else.
-SHADOW_PACKAGES=(Win2K3/us/KB888111Srvrtm.exe Win2K_XP/us/KB888111XPSP1.exe
-                 Win2K_XP/us/KB888111XPSP2.exe Win2K_XP/us/KB888111W2KSP4.exe)
-SHADOW_HELPERS=(chipset/inshelp/install.exe chipset/inshelp/ins64.exe)
-SHADOW_INFS=(chipset/Vga/Intel/WIN2K_XP/Graphics/HDMI/intchdmi.inf
-             chipset/Vga/Intel/WIN2K_XP/winxp64/HDMI/intchdmi.inf)
-
-shadow_say() { echo "[demo] $*"; }
+SHADOW_CODEC_FUNCTION=$(hda_function "${HDA_CODECS[1]}")
 
 # shadow_base PROGRAM_FOLDER: the folder, relative to the disc root and with a trailing
 # slash (empty for the root), where the program looks for the helper. The program cuts
@@ -78,17 +65,17 @@ shadow_lay() {
     base=$(shadow_base "$program")
     rm -rf "$shadow"
     mkdir -p "$shadow/$program"
-    cp "$SHADOW_WIN32_DIR/hdasetup.exe" "$shadow/${program}hdasetup.exe"
+    cp "$HDA_BUILD_DIR/hdasetup.exe" "$shadow/${program}hdasetup.exe"
     SHADOW_ROWS=()
     local rel
-    for rel in "${SHADOW_PACKAGES[@]}"; do
-        shadow_place package "$shadow" "$program$rel" "$disc" standin_package.exe
+    for rel in "${HDA_PACKAGES[@]}"; do
+        shadow_place package "$shadow" "$program$(hda_unix "$rel")" "$disc" standin_package.exe
     done
-    for rel in "${SHADOW_HELPERS[@]}"; do
-        shadow_place helper "$shadow" "$base$rel" "$disc" standin_helper.exe
+    for rel in "$HDA_HELPER_32" "$HDA_HELPER_64"; do
+        shadow_place helper "$shadow" "$base$(hda_unix "$rel")" "$disc" standin_helper.exe
     done
-    for rel in "${SHADOW_INFS[@]}"; do
-        shadow_place inf "$shadow" "$base$rel" "$disc" ""
+    for rel in "$HDA_INF_32" "$HDA_INF_64"; do
+        shadow_place inf "$shadow" "$base$(hda_unix "$rel")" "$disc" ""
     done
 }
 
@@ -102,7 +89,7 @@ shadow_place() {
     fi
     mkdir -p "$(dirname "$shadow/$rel")"
     if [ -n "$standin" ]; then
-        cp "$SHADOW_WIN32_DIR/standins/$standin" "$shadow/$rel"
+        cp "$HDA_BUILD_DIR/standins/$standin" "$shadow/$rel"
     elif [ -n "$found" ]; then
         cp -L "$disc/$found" "$shadow/$rel"
     else
@@ -111,46 +98,18 @@ shadow_place() {
     SHADOW_ROWS+=("$kind|$rel|${found:-sample}")
 }
 
-# shadow_prefix NAME win32|win64: a Wine prefix under SHADOW_WORK_DIR, made once and reused.
-shadow_prefix() {
-    export WINEPREFIX=$SHADOW_WORK_DIR/prefix-$1
-    export WINEDEBUG=-all
-    if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
-        shadow_say "making the Wine prefix $WINEPREFIX ($2, once; about 10 s)"
-        rm -rf "$WINEPREFIX"
-        mkdir -p "$SHADOW_WORK_DIR"
-        WINEARCH=$2 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-        # Without a window manager, each answered box would linger for two seconds.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-        wineserver -w
-        touch "$WINEPREFIX/.hda-ready"
-    fi
-    # A server left from another X display could show no boxes on this one.
-    wineserver -k 2>/dev/null || true
-}
-
 # shadow_setup WINDOWS_PRESET SHADOW: the Windows version, the shadow as D:, one
 # HD-audio function of a known HDMI codec, and no marker left from an earlier run.
 shadow_setup() {
-    wine reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null 2>&1
-    ln -sfn "$2" "$WINEPREFIX/dosdevices/d:"
-    wine reg delete "$SHADOW_HDA_KEY" /f >/dev/null 2>&1 || true
-    wine reg add "$SHADOW_HDA_KEY\\$SHADOW_CODEC_FUNCTION" /f >/dev/null 2>&1
-    rm -rf "$WINEPREFIX/drive_c/csb.log"
+    hda_map_drive D "$2"
+    hda_reg_file shadow_setup_reg "$1"
+    rm -rf "$WINEPREFIX/drive_c/$HDA_MARKER_NAME"
 }
-
-# shadow_os_version: "PLATFORM MAJOR MINOR BUILD<TAB>TEXT" as a 32-bit program sees it.
-shadow_os_version() {
-    local probe=$SHADOW_WORK_DIR/osversion.exe
-    local source
-    source=$(dirname "${BASH_SOURCE[0]}")/osversion.cpp
-    if [ ! -f "$probe" ] || [ "$source" -nt "$probe" ]; then
-        i686-w64-mingw32-g++ -O2 -static -o "$probe" "$source"
-    fi
-    wine "$probe" | tr -d '\r'
+shadow_setup_reg() {
+    hda_version_reg "$1"
+    echo
+    hda_functions_reg "$SHADOW_CODEC_FUNCTION"
 }
-
-shadow_winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # shadow_watch_boxes SCREENSHOT_PREFIX PID: while PID runs, photographs each box of the
 # program and then has the answerer stand-in read and dismiss it. SHADOW_LOG.shots lists
@@ -159,7 +118,7 @@ shadow_watch_boxes() {
     local prefix=$1 pid=$2 n=0 caption id handled=" "
     while kill -0 "$pid" 2>/dev/null; do
         id=""
-        for caption in "${SHADOW_BOX_CAPTIONS[@]}"; do
+        for caption in "${HDA_BOX_CAPTIONS[@]}"; do
             id=$(xwininfo -name "$caption" 2>/dev/null |
                 awk '/Window id:/ { id = $4 } /Map State: IsViewable/ { print id }' || true)
             # An answered box can stay mapped for a moment: never take it twice.
@@ -176,8 +135,7 @@ shadow_watch_boxes() {
         handled+="$id "
         import -window "$id" "$prefix-$n-$caption.png" 2>/dev/null &&
             echo "$prefix-$n-$caption.png" >>"$SHADOW_LOG.shots"
-        (cd "$WINEPREFIX/drive_c" && HDA_LOG=$(shadow_winpath "$SHADOW_LOG") \
-            wine "$(shadow_winpath "$SHADOW_WIN32_DIR/standins/standin_answerer.exe")" 1 5000)
+        hda_run "$SHADOW_LOG" 30 "$(hda_standin answerer)" 1 5000 || true
     done
 }
 
@@ -197,9 +155,8 @@ shadow_run() {
     : >"$SHADOW_LOG.seen"
     rm -f "$SHADOW_WORK_DIR"/box-*.png
     SHADOW_START_NS=$(date +%s%N)
-    (cd "$WINEPREFIX/drive_c" && HDA_LOG=$(shadow_winpath "$SHADOW_LOG") \
-        HDA_PACKAGE_MS=${HDA_PACKAGE_MS:-2000} HDA_HELPER_MS=${HDA_HELPER_MS:-3000} \
-        timeout 120 wine "$program" "$@") &
+    HDA_PACKAGE_MS=${HDA_PACKAGE_MS:-2000} HDA_HELPER_MS=${HDA_HELPER_MS:-3000} \
+        hda_run "$SHADOW_LOG" 120 "$program" "$@" &
     local pid=$!
     tail -n +1 -s 0.05 -F --pid="$pid" "$SHADOW_LOG" 2>/dev/null |
         while IFS= read -r line; do printf '%s\t%s\n' "$(date +%s%N)" "$line"; done \
@@ -210,8 +167,7 @@ shadow_run() {
         shadow_watch_boxes "$SHADOW_WORK_DIR/box" "$pid" &
         watcher=$!
     else
-        (cd "$WINEPREFIX/drive_c" && HDA_LOG=$(shadow_winpath "$SHADOW_LOG") \
-            exec wine "$(shadow_winpath "$SHADOW_WIN32_DIR/standins/standin_answerer.exe")" 2 300000) &
+        hda_run_exec "$SHADOW_LOG" 300 "$(hda_standin answerer)" 2 300000 &
         answerer=$!
     fi
     set +e
@@ -228,8 +184,5 @@ shadow_run() {
 # shadow_event_ns EVENT: when the first line of that event appeared (ns), empty if none.
 shadow_event_ns() {
     awk -F'\t' -v e="$1" '$2 == e { print $1; exit }' "$SHADOW_LOG.times"
-}
-shadow_event_text() {
-    awk -F'\t' -v e="$1" '$1 == e { print $3; exit }' "$SHADOW_LOG" | tr -d '\r'
 }
 shadow_seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f s", (b - a) / 1e9 }'; }

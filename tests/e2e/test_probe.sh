@@ -1,0 +1,40 @@
+# The Wine runner's one decision: which build runs and with which loader. Checked without
+# starting Wine: a stand-in for the `wine` wrapper records any call, since on a host that
+# runs no 32-bit programs the wrapper would pick the 32-bit loader, which the kernel refuses.
+set -euo pipefail
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+FAKE=$(mktemp -d)
+trap 'rm -rf "$FAKE"' EXIT
+printf '#!/bin/sh\necho called >>"%s/calls"\nexit 126\n' "$FAKE" >"$FAKE/wine"
+chmod +x "$FAKE/wine"
+PASSED=0
+FAILED=0
+check() {
+    if [ "$2" == "$3" ]; then PASSED=$((PASSED + 1)); echo "ok:   $1"
+    else FAILED=$((FAILED + 1)); echo "FAIL: $1: expected [$2], got [$3]"; fi
+}
+
+# decide OVERRIDE: what the runner chose, as "BUILD_DIR|COMMAND|TWIN LINE".
+decide() {
+    env -u HDA_TWIN_SAID -u HDA_WIN32_DIR -u HDA_WIN64_DIR PATH="$FAKE:$PATH" \
+        HDA_HOST_RUNS_32BIT="$1" bash -c '
+        source "$0/tools/lib/wine.sh" >"$1/said" 2>&1
+        hda_wine --version >/dev/null 2>&1 || true
+        printf "%s|%s|%s" "${HDA_BUILD_DIR#$0/}" "${HDA_WINE[*]}" "$(cat "$1/said")"' "$REPO" "$FAKE" 2>&1
+}
+
+check "no 32-bit programs: the twin, the 64-bit loader, said once" \
+    "build/win64|/usr/lib/wine/wine64|[probe] this host runs no 32-bit programs: testing the x86-64 build of the same sources" \
+    "$(HDA_CALLER=probe decide no)"
+check "the wrapper was never called there" "" "$(cat "$FAKE/calls" 2>/dev/null)"
+check "32-bit programs: the real exe through the wrapper, nothing said" "build/win32|wine|" \
+    "$(HDA_CALLER=probe decide yes)"
+check "an unknown override stops with what to use" 2 \
+    "$(HDA_HOST_RUNS_32BIT=maybe bash -c 'source "$0/tools/lib/wine.sh"' "$REPO" >/dev/null 2>&1; echo $?)"
+probe=no
+/usr/lib/wine/wine --version >/dev/null 2>&1 && probe=yes
+check "unset, the probe asks the 32-bit loader" "$probe" \
+    "$(env -u HDA_HOST_RUNS_32BIT bash -c 'source "$0/tools/lib/wine.sh" >/dev/null; [ -z "$HDA_TWIN" ] && echo yes || echo no' "$REPO")"
+
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]

@@ -1,0 +1,216 @@
+# The one Wine runner for tests and tools: an X display, which build this host can run and
+# how to start Wine for it, prefixes, the Windows version and the HD-audio functions a
+# prefix reports, running a program with a time limit, and reading the stand-ins' log.
+# Sourced (bash); the sourcing script may set HDA_CALLER, the name its messages carry.
+#
+# Two kinds of host: one that runs 32-bit x86 programs runs the real 32-bit hdasetup.exe
+# (build/win32) with Debian's wine wrapper, as on any Windows; one whose kernel refuses
+# them ("Exec format error") runs the x86-64 twin of the same sources (build/win64) with
+# the 64-bit loader in 64-bit prefixes. HDA_HOST_RUNS_32BIT=yes|no overrides the probe.
+
+HDA_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+HDA_CALLER=${HDA_CALLER:-$(basename "$0" .sh)}
+HDA_WINE32_LOADER=/usr/lib/wine/wine
+HDA_WINE64_LOADER=/usr/lib/wine/wine64
+# shellcheck source=disc-facts.sh
+source "$HDA_REPO/tools/lib/disc-facts.sh"
+
+hda_say() { echo "[$HDA_CALLER] $*"; }
+hda_die() {
+    echo "$HDA_CALLER: $*" >&2
+    exit 2
+}
+
+# hda_under_xvfb SCRIPT [ARGS...]: runs the script again under a virtual X display, unless
+# it already runs under one. Wine's window functions need a display, and a wineserver
+# started without one stays without one.
+hda_under_xvfb() {
+    [ -n "${HDA_UNDER_XVFB:-}" ] && return 0
+    command -v xvfb-run >/dev/null ||
+        hda_die "xvfb-run is not installed: run tools/install-deps.sh as root"
+    export HDA_UNDER_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$@"
+}
+
+# hda_host_runs_32bit: whether this host runs 32-bit x86 programs, the 32-bit Wine loader
+# among them.
+hda_host_runs_32bit() {
+    case ${HDA_HOST_RUNS_32BIT:-} in
+    yes) return 0 ;;
+    no) return 1 ;;
+    "") "$HDA_WINE32_LOADER" --version >/dev/null 2>&1 ;;
+    *) hda_die "HDA_HOST_RUNS_32BIT=$HDA_HOST_RUNS_32BIT: use yes, no, or leave it unset" ;;
+    esac
+}
+
+# The decision, made once per script: HDA_BUILD_DIR (hdasetup.exe, standins/, contract/),
+# HDA_WINE (the command that runs a Windows program) and HDA_BUILD_LABEL for reports.
+if hda_host_runs_32bit; then
+    HDA_TWIN=""
+    HDA_BUILD_DIR=${HDA_WIN32_DIR:-$HDA_REPO/build/win32}
+    HDA_WINE=(wine)
+    HDA_BUILD_LABEL="the 32-bit hdasetup.exe (${HDA_BUILD_DIR#"$HDA_REPO"/})"
+else
+    HDA_TWIN="this host runs no 32-bit programs: testing the x86-64 build of the same sources"
+    HDA_BUILD_DIR=${HDA_WIN64_DIR:-$HDA_REPO/build/win64}
+    # Debian's wine wrapper would pick the 32-bit loader, which the kernel refuses.
+    HDA_WINE=("$HDA_WINE64_LOADER")
+    export WINELOADER=$HDA_WINE64_LOADER
+    HDA_BUILD_LABEL="the x86-64 twin of hdasetup.exe (${HDA_BUILD_DIR#"$HDA_REPO"/}; this host runs no 32-bit programs)"
+    if [ -z "${HDA_TWIN_SAID:-}" ]; then
+        export HDA_TWIN_SAID=1
+        hda_say "$HDA_TWIN"
+    fi
+fi
+export WINEDEBUG=-all
+unset WINEARCH
+
+hda_wine() { "${HDA_WINE[@]}" "$@"; }
+
+# hda_need_build FILE...: stops with what to do when the build lacks one of the files
+# (relative to HDA_BUILD_DIR).
+hda_need_build() {
+    local f
+    for f in "$@"; do
+        [ -f "$HDA_BUILD_DIR/$f" ] ||
+            hda_die "$HDA_BUILD_DIR/$f is missing: build it first with 'make' in $HDA_REPO"
+    done
+    [ -x "${HDA_WINE[0]}" ] || command -v "${HDA_WINE[0]}" >/dev/null ||
+        hda_die "Wine is not installed (${HDA_WINE[0]}): run tools/install-deps.sh as root"
+}
+
+hda_winpath() { printf 'Z:%s' "${1//\//\\}"; }
+hda_standin() { hda_winpath "$HDA_BUILD_DIR/standins/standin_$1.exe"; }
+
+# hda_wine_failed WHAT LOG: one message naming what failed, Wine's own last words and
+# what to do, then the script stops.
+hda_wine_failed() {
+    {
+        echo "$HDA_CALLER: Wine could not $1."
+        [ -s "$2" ] && tail -n 5 "$2" | sed 's/^/    /'
+        if grep -qi 'exec format error' "$2" 2>/dev/null; then
+            echo "    The kernel refuses 32-bit programs: unset HDA_HOST_RUNS_32BIT (or set it"
+            echo "    to no) so that the x86-64 build runs under ${HDA_WINE64_LOADER}."
+        elif [ -z "${DISPLAY:-}" ]; then
+            echo "    There is no X display: run it through xvfb-run, or install xvfb."
+        else
+            echo "    Remove the prefix $WINEPREFIX to have it made again, and check that"
+            echo "    tools/install-deps.sh has installed Wine completely."
+        fi
+    } >&2
+    exit 2
+}
+
+# hda_prefix WORK_DIR NAME win32|win64: the Wine prefix WORK_DIR/prefix-NAME, made once and
+# reused; exports WINEPREFIX. For the x86-64 twin every prefix is 64-bit, in a folder of
+# its own, so the two kinds never share a prefix.
+hda_prefix() {
+    local dir=$1 name=$2 arch=$3
+    [ -n "$HDA_TWIN" ] && arch=win64 name+=-x64
+    export WINEPREFIX=$dir/prefix-$name
+    if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
+        hda_say "making the Wine prefix $WINEPREFIX ($arch, once; about 10 s)"
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$dir"
+        local log=$dir/wineboot-$name.log
+        WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" hda_wine wineboot -i >"$log" 2>&1 ||
+            hda_wine_failed "make the prefix $WINEPREFIX" "$log"
+        # Without a window manager, each answered box would linger for two seconds.
+        hda_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$log" 2>&1 ||
+            hda_wine_failed "run reg.exe in the new prefix $WINEPREFIX" "$log"
+        wineserver -w
+        touch "$WINEPREFIX/.hda-ready"
+    fi
+    # A server left from another X display could show no boxes on this one.
+    wineserver -k 2>/dev/null || true
+}
+
+hda_stop_wine() {
+    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
+}
+
+# hda_import_reg FILE: a REGEDIT4 file, lines without line ends, imported in one Wine
+# start (each `reg` call would cost one).
+hda_import_reg() {
+    sed -i 's/$/\r/' "$1"
+    hda_wine regedit /S "$(hda_winpath "$1")" >/dev/null 2>&1 ||
+        hda_wine_failed "import $1 with regedit" /dev/null
+}
+
+# hda_version_reg PRESET | hda_version_reg MAJOR.MINOR BUILD TEXT: the registry lines that
+# make Wine report a version: one of its named versions (win2k, winxp, win2003, winxp64,
+# nt40, win98, win7...), or with no named version an exact record, which Wine then builds
+# from HKLM's CurrentVersion key.
+hda_version_reg() {
+    echo '[HKEY_CURRENT_USER\Software\Wine]'
+    if [ $# -eq 1 ]; then
+        echo "\"Version\"=\"$1\""
+        return
+    fi
+    echo '"Version"=-'
+    echo
+    echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion]'
+    echo "\"CurrentVersion\"=\"$1\""
+    echo "\"CurrentBuildNumber\"=\"$2\""
+    echo "\"CSDVersion\"=\"$3\""
+    printf '"CurrentMajorVersionNumber"=dword:%08x\n' "${1%%.*}"
+    printf '"CurrentMinorVersionNumber"=dword:%08x\n' "${1##*.}"
+}
+
+# hda_functions_reg [SUBKEY...]: the lines that leave the HDAUDIO key holding exactly these
+# functions, in order; with "--no-key" alone, no HDAUDIO key at all.
+hda_functions_reg() {
+    local key=HKEY_LOCAL_MACHINE\\${HDA_KEY#HKLM\\} k
+    echo "[-$key]"
+    [ "${1:-}" == --no-key ] && return
+    echo
+    echo "[$key]"
+    for k in "$@"; do
+        echo
+        echo "[$key\\$k]"
+    done
+}
+
+# hda_set_windows VERSION... and hda_set_functions SUBKEY...: each in one import.
+hda_set_windows() { hda_reg_file hda_version_reg "$@"; }
+hda_set_functions() { hda_reg_file hda_functions_reg "$@"; }
+hda_reg_file() {
+    local file
+    file=$(mktemp "${TMPDIR:-/tmp}/hda-XXXXXX.reg")
+    { echo REGEDIT4; echo; "$@"; } >"$file"
+    hda_import_reg "$file"
+    rm -f "$file"
+}
+
+# hda_map_drive LETTER DIR: DIR becomes LETTER:\ in the prefix.
+hda_map_drive() { ln -sfn "$2" "$WINEPREFIX/dosdevices/${1,,}:"; }
+
+# hda_run LOG SECONDS PROGRAM [ARGS...]: runs a Windows program from C:\ of the prefix,
+# the stand-ins logging to LOG, ended after SECONDS; returns its exit code (124 when the
+# time ran out). hda_run_exec does the same in place of the calling shell: started with
+# "&", its $! is the program's own time limit, and killing that ends the program.
+hda_run() { (hda_run_exec "$@"); }
+hda_run_exec() {
+    local log=$1 seconds=$2
+    shift 2
+    cd "$WINEPREFIX/drive_c" || exit 2
+    HDA_LOG=$(hda_winpath "$log") exec timeout "$seconds" "${HDA_WINE[@]}" "$@"
+}
+
+# hda_os_version: "PLATFORM MAJOR MINOR BUILD<TAB>TEXT", the record GetVersionExA gives a
+# program of this build in the prefix.
+hda_os_version() {
+    hda_wine "$(hda_winpath "$HDA_BUILD_DIR/standins/osversion.exe")" | tr -d '\r'
+}
+
+# The stand-ins' log: one line per event, "EVENT<TAB>TICK<TAB>TEXT[<TAB>MORE]".
+# hda_log LOG EVENT [FIELD]: that field (3, the text, unless told) of each line of EVENT;
+# fails when there is no such line, so a check or a figure never takes "" for a value.
+hda_log() {
+    awk -F'\t' -v e="$2" -v f="${3:-3}" '
+        { gsub(/\r/, "") }
+        $1 == e { print $f; n++ }
+        END { exit !n }' "$1"
+}
+hda_log_first() { hda_log "$@" | head -n 1; }
+hda_log_count() { awk -F'\t' -v e="$2" '$1 == e { n++ } END { print n + 0 }' "$1"; }
