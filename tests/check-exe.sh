@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that hdasetup.exe is one self-contained GUI exe that Windows 2000 loads: header
-# versions 5.0 or lower, GUI subsystem, and every imported function on the allowlist of
-# what Windows 2000 SP4 provides. Usage: check-exe.sh EXE ALLOWLIST
+# versions 5.0 or lower, GUI subsystem, at most 64 KiB, every imported function on the
+# allowlist of what Windows 2000 SP4 provides, and version information that Windows shows
+# but no icon or manifest. Usage: check-exe.sh EXE ALLOWLIST
 set -euo pipefail
 exe=$1
 allowlist=$2
@@ -19,6 +20,21 @@ for field in MajorOSystemVersion MajorSubsystemVersion; do
     minor=$(echo "$dump" | awk -v f="${field/Major/Minor}" '$1 == f { print $2 }')
     if [ "$major" -lt 5 ] || { [ "$major" -eq 5 ] && [ "$minor" -eq 0 ]; }; then ok
     else bad "$field is $major.$minor; Windows 2000 needs 5.0 or lower"; fi
+done
+
+size=$(stat -c %s "$exe")
+[ "$size" -le 65536 ] && ok || bad "$size bytes; at most 64 KiB"
+
+# Resource types at the top of the resource tree, by number: 16 version information,
+# 3 and 14 an icon, 24 a manifest. An exe without resources has no such section at all.
+types=$(echo "$dump" | awk '
+    /Resource Directory section/ { rsrc = 1; next }
+    rsrc && /^$/ { rsrc = 0 }
+    rsrc && /^[0-9a-f]+   Entry: ID: 0x/ { sub(/,$/, "", $4); print $4 }' |
+    while read -r hex; do echo $((hex)); done)
+grep -qx 16 <<< "$types" && ok || bad "no version information resource"
+for type in 3 14 24; do
+    grep -qx "$type" <<< "$types" && bad "a resource of type $type (icon or manifest)" || ok
 done
 
 # "DLL function" per import; an import by ordinal as "DLL #N".
