@@ -1,0 +1,206 @@
+# The emulated x86-64 guest: what a host that runs no 32-bit programs cannot run itself (a
+# 32-bit program under WOW64, the real 32-bit hdasetup.exe at all) runs there, under Debian's
+# own Wine inside qemu-system-x86_64 with software emulation (no KVM needed). Sourced (bash)
+# by tools/test-x86 and tools/disc-check, after wine.sh.
+#
+# Three disks: the root image, built once by tools/guest/build-image.sh and cached outside
+# the clone under a hash of that script (HDA_GUEST_CACHE, else ~/.cache/hdasetup-guest), so
+# a second clone reuses it and a changed script builds a new one; qemu opens it with
+# snapshot=on, so no run ever changes it. A prefix disk under build/x86guest keeps the
+# guest's Wine prefixes between runs. A run disk, made afresh with mke2fs -d, carries the
+# scripts and the 32-bit build in and the results out (read back with debugfs, no mount).
+
+# shellcheck source=wine.sh
+[ -n "${HDA_REPO:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
+
+GUEST_SCRIPT=$HDA_REPO/tools/guest/build-image.sh
+GUEST_CACHE=${HDA_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/hdasetup-guest}
+GUEST_QEMU=${HDA_GUEST_QEMU:-qemu-system-x86_64}
+GUEST_WORK=${HDA_GUEST_WORK:-$HDA_REPO/build/x86guest}
+GUEST_WIN32_DIR=${HDA_WIN32_DIR:-$HDA_REPO/build/win32}
+# Upper time bounds in the scenarios are multiplied by this there; see tests/e2e/lib.sh.
+GUEST_TIME_SLACK=${HDA_GUEST_TIME_SLACK:-4}
+
+guest_key() { sha256sum "$GUEST_SCRIPT" | cut -c1-16; }
+GUEST_DIR=$GUEST_CACHE/$(guest_key)
+
+guest_seconds() { echo $(($(date +%s) - $1)); }
+
+# guest_tools: qemu (and, when the guest is still to be built, debootstrap) installed when
+# missing, as root; otherwise what to install and how.
+guest_tools() {
+    local -a missing=()
+    command -v "$GUEST_QEMU" >/dev/null || missing+=(qemu-system-x86)
+    if [ ! -f "$GUEST_DIR/root.img" ]; then
+        command -v debootstrap >/dev/null || [ -x /usr/sbin/debootstrap ] || missing+=(debootstrap)
+    fi
+    command -v debugfs >/dev/null || [ -x /usr/sbin/debugfs ] || missing+=(e2fsprogs)
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        hda_die "the emulated guest needs ${missing[*]}, which is not installed (qemu-system-x86_64 runs it, debootstrap builds it): run 'sudo apt-get install --no-install-recommends ${missing[*]}', or this as root, which installs it"
+    fi
+    hda_say "installing ${missing[*]} for the emulated guest (once)"
+    mkdir -p "$GUEST_WORK"
+    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        --no-install-recommends "${missing[@]}"; } >"$GUEST_WORK/install.log" 2>&1 || {
+        tail -n 5 "$GUEST_WORK/install.log" >&2
+        hda_die "could not install ${missing[*]} (see $GUEST_WORK/install.log; 'apt-get update' first may help)"
+    }
+    command -v "$GUEST_QEMU" >/dev/null || hda_die "$GUEST_QEMU is still missing after installing qemu-system-x86"
+}
+
+# guest_mirror: the Debian archive the guest is built from: HDA_GUEST_MIRROR, else the one
+# this host's apt uses, else Debian's own.
+guest_mirror() {
+    local m=${HDA_GUEST_MIRROR:-}
+    if [ -z "$m" ] && [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        m=$(awk '/^URIs:/ && $2 !~ /security/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources)
+    fi
+    if [ -z "$m" ] && [ -f /etc/apt/sources.list ]; then
+        m=$(awk '$1 == "deb" && $0 !~ /security/ { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' /etc/apt/sources.list)
+    fi
+    echo "${m:-http://deb.debian.org/debian}"
+}
+
+# guest_image: the cached guest, built first when this version of the build script has none.
+guest_image() {
+    mkdir -p "$GUEST_WORK"
+    if [ -f "$GUEST_DIR/root.img" ]; then
+        hda_say "the guest: reusing $GUEST_DIR ($(head -n 1 "$GUEST_DIR/guest.txt"))"
+        return 0
+    fi
+    [ "$(id -u)" -eq 0 ] ||
+        hda_die "the emulated guest is not built yet ($GUEST_DIR), and building it needs root once (debootstrap, chroot): run 'sudo make test-x86'"
+    mkdir -p "$GUEST_CACHE"
+    exec 8>"$GUEST_CACHE/.lock"
+    if ! flock -n 8; then
+        hda_say "another run is building the guest; waiting for it"
+        flock 8
+    fi
+    if [ ! -f "$GUEST_DIR/root.img" ]; then
+        local mirror start
+        mirror=$(guest_mirror)
+        if command -v wget >/dev/null &&
+            ! wget -q -T 20 -t 2 --spider "$mirror/dists/bookworm/Release"; then
+            hda_die "the Debian package archive $mirror cannot be reached (no $mirror/dists/bookworm/Release), so the guest cannot be built: check the network, or set HDA_GUEST_MIRROR to a Debian mirror this host reaches"
+        fi
+        start=$(date +%s)
+        hda_say "building the guest (once for this version of tools/guest/build-image.sh; about 6 minutes, longer on a busy machine) in $GUEST_DIR"
+        bash "$GUEST_SCRIPT" "$GUEST_DIR" "$mirror" || exit 2
+        hda_say "the guest is built ($(guest_seconds "$start") s): $(head -n 1 "$GUEST_DIR/guest.txt")"
+        local other
+        for other in "$GUEST_CACHE"/*/; do
+            [ "${other%/}" == "$GUEST_DIR" ] && continue
+            [ -f "$other/root.img" ] &&
+                hda_say "note: $other holds a guest of another version of the build script ($(du -sh "$other" | cut -f1)); remove it when no clone needs it"
+        done
+    fi
+    flock -u 8
+    exec 8>&-
+}
+
+# guest_manifest: "SOURCE<TAB>PATH IN THE GUEST'S REPO" for each file a run carries in: the
+# scripts, and the 32-bit build with its stand-ins.
+guest_manifest() {
+    local f
+    for f in "$HDA_REPO"/tests/e2e/*.sh "$HDA_REPO"/tools/lib/*.sh "$HDA_REPO"/tools/disc-check \
+        "$HDA_REPO"/tools/guest/guest-run.sh; do
+        printf '%s\t%s\n' "$f" "${f#"$HDA_REPO"/}"
+    done
+    for f in "$GUEST_WIN32_DIR"/hdasetup.exe "$GUEST_WIN32_DIR"/standins/*.exe; do
+        printf '%s\t%s\n' "$f" "build/win32/${f#"$GUEST_WIN32_DIR"/}"
+    done
+}
+
+# guest_stamp: one hash over what a run carries in, so results are never taken for those of
+# another build or other scripts.
+guest_stamp() {
+    local src dest
+    guest_manifest | while IFS=$'\t' read -r src dest; do
+        printf '%s  %s\n' "$(sha256sum <"$src" | cut -d' ' -f1)" "$dest"
+    done | sha256sum | cut -d' ' -f1
+}
+
+# guest_need_build: the 32-bit build that the guest runs.
+guest_need_build() {
+    local f
+    for f in hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
+        standins/standin_answerer.exe standins/osversion.exe; do
+        [ -f "$GUEST_WIN32_DIR/$f" ] ||
+            hda_die "$GUEST_WIN32_DIR/$f is missing: the guest runs the 32-bit build; make it first with 'make win32' in $HDA_REPO"
+    done
+}
+
+# guest_run RUN_DIR JOBS_FILE RESULTS_DIR: boots the guest with RUN_DIR's files (the repo's
+# in repo/) on its run disk, where it runs JOBS_FILE (calls of guest_prefix and guest_job,
+# see tools/guest/guest-run.sh); copies what the jobs left in out/ to RESULTS_DIR. Prints
+# the guest's progress lines as they come. Fails when the guest did not run every job.
+guest_run() {
+    local run=$1 jobs=$2 results=$3 src dest start
+    mkdir -p "$GUEST_WORK"
+    exec 9>"$GUEST_WORK/.lock"
+    if ! flock -n 9; then
+        hda_say "another run of this clone uses its guest disks; waiting for it"
+        flock 9
+    fi
+    rm -rf "$run"
+    mkdir -p "$run/repo" "$run/out"
+    guest_manifest | while IFS=$'\t' read -r src dest; do
+        mkdir -p "$run/repo/$(dirname "$dest")"
+        cp "$src" "$run/repo/$dest"
+    done
+    cp "$HDA_REPO/tools/guest/guest-run.sh" "$run/guest-run.sh"
+    {
+        echo "export HDA_TIME_SLACK=$GUEST_TIME_SLACK"
+        cat "$jobs"
+    } >"$run/jobs.sh"
+
+    # The guest's Wine prefixes belong to its version of Wine: a new guest, a new disk.
+    local prefixes=$GUEST_WORK/prefixes-${GUEST_DIR##*/}.img
+    if [ ! -f "$prefixes" ]; then
+        rm -f "$GUEST_WORK"/prefixes-*.img
+        mke2fs -q -t ext4 -L hda-prefixes "$prefixes" 8G ||
+            hda_die "mke2fs could not make the prefix disk $prefixes"
+    fi
+    rm -f "$GUEST_WORK/run.img"
+    mke2fs -q -t ext4 -L hda-run -d "$run" "$GUEST_WORK/run.img" 512M ||
+        hda_die "mke2fs could not make the run disk from $run"
+
+    local console=$GUEST_WORK/console.log limit=${HDA_GUEST_TIMEOUT:-3600}
+    hda_say "booting the guest (qemu-system-x86_64, software emulation, 2 CPUs; its console in ${console#"$HDA_REPO"/})"
+    start=$(date +%s)
+    local -a qemu=("$GUEST_QEMU" -accel tcg,thread=multi -cpu Nehalem -smp 2
+        -m "${HDA_GUEST_MEMORY:-4096}" -nodefaults -display none -monitor none -serial stdio
+        -no-reboot -kernel "$GUEST_DIR/vmlinuz" -initrd "$GUEST_DIR/initrd.img"
+        -append "root=/dev/vda rw console=ttyS0 init=/sbin/hda-init quiet panic=1"
+        -drive "file=$GUEST_DIR/root.img,format=raw,if=virtio,snapshot=on"
+        -drive "file=$prefixes,format=raw,if=virtio"
+        -drive "file=$GUEST_WORK/run.img,format=raw,if=virtio")
+    set +e
+    timeout "$limit" "${qemu[@]}" </dev/null 2>&1 | tr -d '\r' | tee "$console" |
+        while IFS= read -r line; do
+            case $line in "hda-guest: "*) hda_say "${line#hda-guest: }" ;; esac
+        done
+    local status=${PIPESTATUS[0]}
+    set -e
+    if [ "$status" -eq 124 ]; then
+        hda_say "the guest was stopped after $limit s (HDA_GUEST_TIMEOUT)"
+    elif [ "$status" -ne 0 ]; then
+        hda_say "qemu ended with status $status:"
+        grep -v '^hda-guest: ' "$console" | tail -n 5 | sed 's/^/    /'
+    fi
+    mkdir -p "$results"
+    local dump=$GUEST_WORK/dump
+    rm -rf "$dump"
+    mkdir -p "$dump"
+    debugfs -R "rdump /out $dump" "$GUEST_WORK/run.img" >/dev/null 2>&1 || true
+    cp -r "$dump/out/." "$results/" 2>/dev/null || true
+    rm -rf "$dump"
+    flock -u 9
+    exec 9>&-
+    if [ ! -f "$results/done" ]; then
+        hda_say "the guest did not finish its jobs ($(guest_seconds "$start") s): see $console"
+        return 1
+    fi
+    hda_say "the guest has finished ($(guest_seconds "$start") s from boot to power-off)"
+}
