@@ -66,14 +66,15 @@ cat >"$root/sbin/hda-init" <<'INIT'
 #!/bin/sh
 PATH=/usr/sbin:/usr/bin:/sbin:/bin
 export PATH
-mount -t proc proc /proc
-mount -t sysfs sysfs /sys
-mount -t devtmpfs devtmpfs /dev 2>/dev/null
+# The initramfs hands some of these over already mounted.
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sysfs /sys
+mountpoint -q /dev || mount -t devtmpfs devtmpfs /dev
 mkdir -p /dev/pts /dev/shm
-mount -t devpts devpts /dev/pts
+mountpoint -q /dev/pts || mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
 mount -t tmpfs tmpfs /tmp
-mount -t tmpfs tmpfs /run
+mountpoint -q /run || mount -t tmpfs tmpfs /run
 mkdir -p /var/hda /mnt/run
 if mount /dev/vdb /var/hda && mount /dev/vdc /mnt/run && [ -f /mnt/run/guest-run.sh ]; then
     bash /mnt/run/guest-run.sh </dev/null >/dev/console 2>&1

@@ -159,11 +159,11 @@ guest_run() {
     local prefixes=$GUEST_WORK/prefixes-${GUEST_DIR##*/}.img
     if [ ! -f "$prefixes" ]; then
         rm -f "$GUEST_WORK"/prefixes-*.img
-        mke2fs -q -t ext4 -L hda-prefixes "$prefixes" 8G ||
+        mke2fs -q -t ext4 -L hda-prefixes "$prefixes" 8G >/dev/null ||
             hda_die "mke2fs could not make the prefix disk $prefixes"
     fi
     rm -f "$GUEST_WORK/run.img"
-    mke2fs -q -t ext4 -L hda-run -d "$run" "$GUEST_WORK/run.img" 512M ||
+    mke2fs -q -t ext4 -L hda-run -d "$run" "$GUEST_WORK/run.img" 512M >/dev/null ||
         hda_die "mke2fs could not make the run disk from $run"
 
     local console=$GUEST_WORK/console.log limit=${HDA_GUEST_TIMEOUT:-3600}
@@ -177,8 +177,12 @@ guest_run() {
         -drive "file=$prefixes,format=raw,if=virtio"
         -drive "file=$GUEST_WORK/run.img,format=raw,if=virtio")
     set +e
-    timeout "$limit" "${qemu[@]}" </dev/null 2>&1 | tr -d '\r' | tee "$console" |
+    : >"$console"
+    # Line by line, as the guest writes them: a filter such as tr would hold them back.
+    timeout "$limit" "${qemu[@]}" </dev/null 2>&1 |
         while IFS= read -r line; do
+            line=${line%$'\r'}
+            printf '%s\n' "$line" >>"$console"
             case $line in "hda-guest: "*) hda_say "${line#hda-guest: }" ;; esac
         done
     local status=${PIPESTATUS[0]}
