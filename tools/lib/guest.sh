@@ -37,7 +37,7 @@ guest_tools() {
     command -v debugfs >/dev/null || [ -x /usr/sbin/debugfs ] || missing+=(e2fsprogs)
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
-        hda_die "the emulated guest needs ${missing[*]}, which is not installed (qemu-system-x86_64 runs it, debootstrap builds it): run 'sudo apt-get install --no-install-recommends ${missing[*]}', or this as root, which installs it"
+        hda_die "the emulated guest needs packages that are not installed: ${missing[*]} (qemu-system-x86 runs the guest, debootstrap builds it): run 'sudo apt-get install --no-install-recommends ${missing[*]}', or run this as root, which installs them"
     fi
     hda_say "installing ${missing[*]} for the emulated guest (once)"
     mkdir -p "$GUEST_WORK"
