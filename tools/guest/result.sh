@@ -17,7 +17,10 @@ not_run() {
     exit 77
 }
 
-[ -f "$results/$name.rc" ] || not_run "the last make test-x86 did not run $name"
+if [ ! -f "$results/$name.rc" ]; then
+    [ -f "$results/$name.log" ] && not_run "the last make test-x86 started $name, but it did not end"
+    not_run "the last make test-x86 did not run $name"
+fi
 [ -f "$results/stamp" ] && [ "$(cat "$results/stamp")" == "$(guest_stamp)" ] ||
     not_run "the last make test-x86 ran $name on another build or other scripts than these"
 cat "$results/$name.log"

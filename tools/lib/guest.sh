@@ -105,6 +105,7 @@ guest_manifest() {
     local f
     for f in "$HDA_REPO"/tests/e2e/*.sh "$HDA_REPO"/tools/lib/*.sh "$HDA_REPO"/tools/disc-check \
         "$HDA_REPO"/tools/guest/guest-run.sh; do
+        [ "$f" == "$HDA_REPO/tools/lib/guest.sh" ] && continue # the host's side only
         printf '%s\t%s\n' "$f" "${f#"$HDA_REPO"/}"
     done
     for f in "$GUEST_WIN32_DIR"/hdasetup.exe "$GUEST_WIN32_DIR"/standins/*.exe; do
