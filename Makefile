@@ -25,7 +25,8 @@ build/win64/CMakeCache.txt:
 win64: deps build/win64/CMakeCache.txt
 	cmake --build --preset win64
 
-native: deps build/native/CMakeCache.txt
+# No `deps` here: the unit tests need neither MinGW nor Wine (make unit).
+native: build/native/CMakeCache.txt
 	cmake --build --preset native
 
 build/fuzz/CMakeCache.txt:
@@ -36,7 +37,7 @@ fuzzers: deps build/fuzz/CMakeCache.txt
 	cmake --build --preset fuzz
 
 # One CTest run: the unit tests and the end-to-end tests under Wine, one summary.
-test: win32 win64 native fuzzers
+test: deps win32 win64 native fuzzers
 	ctest --preset native
 
 # Only the unit tests, without Wine or MinGW.

@@ -21,5 +21,5 @@ add_executable(unit_tests_asan ${HDA_UNIT_SOURCES})
 target_link_libraries(unit_tests_asan PRIVATE hdacore_asan GTest::gtest_main)
 gtest_discover_tests(unit_tests_asan
     TEST_PREFIX asan.
-    PROPERTIES LABELS asan
+    PROPERTIES LABELS asan TIMEOUT ${HDA_UNIT_TIMEOUT}
                ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1;UBSAN_OPTIONS=print_stacktrace=1")
