@@ -105,7 +105,8 @@ hda_wine_failed() {
 # reused; exports WINEPREFIX. For the x86-64 twin every prefix is 64-bit, in a folder of
 # its own, so the two kinds never share a prefix.
 hda_prefix() {
-    local dir=$1 name=$2 arch=$3
+    local dir name=$2 arch=$3
+    dir=$(realpath -m "$1") # Wine takes only an absolute WINEPREFIX
     [ -n "$HDA_TWIN" ] && arch=win64 name+=-x64
     export WINEPREFIX=$dir/prefix-$name
     if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
