@@ -19,6 +19,7 @@ target_link_options(hdacore_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
 
 add_executable(unit_tests_asan ${HDA_UNIT_SOURCES})
 target_link_libraries(unit_tests_asan PRIVATE hdacore_asan GTest::gtest_main)
+target_compile_definitions(unit_tests_asan PRIVATE HDA_DISC_FACTS_SH="${HDA_DISC_FACTS_SH}")
 gtest_discover_tests(unit_tests_asan
     TEST_PREFIX asan.
     PROPERTIES LABELS asan TIMEOUT ${HDA_UNIT_TIMEOUT}
