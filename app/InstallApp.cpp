@@ -61,11 +61,20 @@ bool CInstallApp::RunInstall() {
     // One byte is kept back so the path is terminated even where Windows 2000 and XP fill
     // the whole buffer without a terminating zero.
     char szModulePath[MODULE_PATH_SIZE] = {};
-    m_host.GetModuleFileNameA(nullptr, szModulePath, MODULE_PATH_SIZE - 1);
+    const DWORD dwLen = m_host.GetModuleFileNameA(nullptr, szModulePath, MODULE_PATH_SIZE - 1);
+    // A failed call, a path cut to the buffer, or one without a folder names no disc: a
+    // package or helper joined to it would be taken from the current directory or from a
+    // cut folder. Nothing built on the program's own folder runs then; the marker does not
+    // need it, and a silent run still ends with it, as when the package cannot start.
+    const int nLastSlash = (dwLen == 0 || dwLen >= MODULE_PATH_SIZE - 1)
+                               ? -1
+                               : text.ReverseFindChar(szModulePath, '\\');
+    if (nLastSlash < 0) {
+        if (bSilent)
+            WriteFinishLog();
+        return false;
+    }
     strWork = szModulePath;
-
-    // A path without a backslash does not occur in practice; it gives an empty directory.
-    int nLastSlash = text.ReverseFindChar(strWork.c_str(), '\\');
     strWork.Truncate(static_cast<size_t>(nLastSlash + 1));
 
     // A directory too long for m_szExeDir leaves it empty, which the driver step takes

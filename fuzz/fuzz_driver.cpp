@@ -62,12 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CInstallApp app(host);
 
     std::string exeDir = DirectoryOf(path, bDbcs);
+    // Whether the driver step runs at all: through the run sequence, only from a folder.
+    bool bDriverStep = true;
     if (flags & FLAG_THROUGH_RUN) {
         host.m_strModulePath = path;
         app.Run(nullptr, bDebug ? "-S DEBUG" : "-S");
-        // A directory that does not fit is left empty; the 511-byte module path read cuts
-        // a longer path first.
-        exeDir = DirectoryOf(path.substr(0, 511), bDbcs);
+        // A path of 511 bytes or more fills the module path read and is cut: it names no
+        // folder, and neither does one without a backslash; nothing built on it runs. A
+        // directory that does not fit is left empty.
+        if (path.size() >= 511)
+            exeDir.clear();
+        bDriverStep = !exeDir.empty();
         if (exeDir.size() >= EXE_DIR_SIZE)
             exeDir.clear();
         FUZZ_CHECK(exeDir == app.m_szExeDir);
@@ -92,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* pszPattern : fuzz::HARDWARE_IDS)
         bMatch = bMatch || fuzz::ContainsAtBoundary(subkey, pszPattern, bDbcs);
     std::string device;
-    if (bMatch && subkey.size() + 8 < DEVICE_PATH_SIZE)
+    if (bDriverStep && bMatch && subkey.size() + 8 < DEVICE_PATH_SIZE)
         device = "HDAUDIO\\" + subkey;
     FUZZ_CHECK(device == app.m_szDevicePath);
 

@@ -62,6 +62,12 @@ public:
     virtual BOOL FindClose(HANDLE hFindFile) = 0;
     virtual BOOL DeleteFileA(LPCSTR lpFileName) = 0;
     virtual BOOL RemoveDirectoryA(LPCSTR lpPathName) = 0;
+    virtual HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                               DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                               HANDLE hTemplateFile) = 0;
+    virtual BOOL GetFileInformationByHandle(HANDLE hFile,
+                                            BY_HANDLE_FILE_INFORMATION* lpFileInformation) = 0;
 
     // The C runtime's buffered file stream (fopen, fwrite, fclose)
     virtual HdaStream* OpenStream(const char* path, const char* mode) = 0;

@@ -105,6 +105,17 @@ BOOL CWin32Host::DeleteFileA(LPCSTR lpFileName) {
 BOOL CWin32Host::RemoveDirectoryA(LPCSTR lpPathName) {
     return ::RemoveDirectoryA(lpPathName);
 }
+HANDLE CWin32Host::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                               DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                               HANDLE hTemplateFile) {
+    return ::CreateFileA(lpFileName, dwDesiredAccess, dwShareMode, lpSecurityAttributes,
+                         dwCreationDisposition, dwFlagsAndAttributes, hTemplateFile);
+}
+BOOL CWin32Host::GetFileInformationByHandle(HANDLE hFile,
+                                            BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
+    return ::GetFileInformationByHandle(hFile, lpFileInformation);
+}
 
 HdaStream* CWin32Host::OpenStream(const char* path, const char* mode) {
     return reinterpret_cast<HdaStream*>(std::fopen(path, mode));

@@ -28,16 +28,17 @@ void CInstallApp::WriteFinishLog() {
     WIN32_FIND_DATAA findData;
     HANDLE hFind = m_host.FindFirstFileA(strMarker.c_str(), &findData);
     if (hFind != INVALID_HANDLE_VALUE) {
-        DWORD dwAttributes = findData.dwFileAttributes;
+        const DWORD dwListed = findData.dwFileAttributes;
         m_host.FindClose(hFind);
-        if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            m_host.DeleteFileA(strMarker.c_str());
-        } else {
-            // A junction or directory link at the marker path is removed as a link; its
-            // target is not ours to empty.
-            if ((dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-                DeleteTree(strMarker.c_str(), "*.*");
+        // The walk opens the folder itself and empties it only when that handle says it is
+        // a plain folder; anything else is decided from a handle as well. RemoveDirectoryA
+        // removes only an empty folder or a link, whatever stands there by then.
+        if ((dwListed & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+            FILE_ATTRIBUTE_DIRECTORY) {
+            DeleteTree(strMarker.c_str(), "*.*");
             m_host.RemoveDirectoryA(strMarker.c_str());
+        } else {
+            RemoveEntry(strMarker.c_str(), dwListed);
         }
     }
 

@@ -4,6 +4,15 @@
 namespace {
 using Paths = std::vector<std::string>;
 
+// Everything on drive C: but the tree C:\work\tree.
+Paths Outside(CMemoryHost& host) {
+    Paths all = host.Tree("C:\\");
+    all.erase(std::remove_if(all.begin(), all.end(),
+                             [](const std::string& e) { return e.rfind("work\\tree\\", 0) == 0; }),
+              all.end());
+    return all;
+}
+
 class DeleteTest : public InstallTest {
 protected:
     void SetUp() override {
@@ -107,6 +116,126 @@ TEST_F(DeleteTest, TooDeepCurrentDirectoryChangesNothing) {
         app.DeleteTree("tree", "*.*");
         EXPECT_EQ(length == 250u, !host.Exists(deep + "\\tree")) << length;
         EXPECT_EQ(deep, host.m_strCurrentDir) << length;
+    }
+}
+
+// Win32 reads a name with trailing dots or blanks as another entry, and the ANSI listing
+// shows a full-width backslash as "\\": such names stay, with what they hold and the folders
+// above them. Beside them everything goes, and nothing outside the tree changes.
+TEST_F(DeleteTest, NamesThatReadAsOtherEntriesStay) {
+    const std::string tree = "C:\\work\\tree\\";
+    const std::string so = "\x83\x5C"; // ソ in code page 932: its second byte is "\\"
+    struct {
+        const char* name;
+        UINT codePage;
+        std::function<void(CMemoryHost&)> setUp;
+        Paths remain; // of the tree; empty: the tree is gone
+    } cases[] = {
+        {"three dots, read as the folder itself",
+         1252,
+         [&](CMemoryHost& h) { h.AddFile(tree + "...\\in.txt"); },
+         {"...\\", "...\\in.txt"}},
+        {"dot and blank",
+         1252,
+         [&](CMemoryHost& h) { h.AddFile(tree + ". \\in.txt"); },
+         {". \\", ". \\in.txt"}},
+        {"two dots and a blank, read as the parent",
+         1252,
+         [&](CMemoryHost& h) { h.AddFile(tree + ".. \\in.txt"); },
+         {".. \\", ".. \\in.txt"}},
+        {"sub and, listed first, sub with a blank beside a junction named sub",
+         1252,
+         [&](CMemoryHost& h) {
+             h.AddFile(tree + "sub \\in.txt");
+             h.AddLink(tree + "sub", "C:\\outside");
+         },
+         {"sub \\", "sub \\in.txt"}},
+        {"f beside f.",
+         1252,
+         [&](CMemoryHost& h) {
+             h.AddFile(tree + "f.", "dot");
+             h.AddFile(tree + "f", "plain");
+         },
+         {"f."}},
+        {"full-width backslashes, shown as a way out",
+         1252,
+         [&](CMemoryHost& h) { h.AddListedAs(tree, "..\\..\\outside"); },
+         {"..\\..\\outside\\"}},
+        {"double-byte name with a backslash byte goes",
+         932,
+         [&](CMemoryHost& h) { h.AddFile(tree + so + "\\in.txt"); },
+         {}},
+    };
+    for (const auto& c : cases) {
+        CMemoryHost h;
+        CInstallApp a(h);
+        h.SetCodePage(c.codePage);
+        h.m_strCurrentDir = "C:\\work";
+        h.AddFile("C:\\work\\keep.txt", "mine");
+        h.AddFile("C:\\outside\\sub\\in.txt", "theirs");
+        h.AddFile("C:\\outside\\f", "theirs");
+        h.AddFile(tree + "plain\\in.txt");
+        c.setUp(h);
+        const Paths outside = Outside(h);
+        a.DeleteTree("tree", "*.*");
+        EXPECT_EQ(c.remain, h.Tree("C:\\work\\tree")) << c.name;
+        EXPECT_EQ(!c.remain.empty(), h.Exists("C:\\work\\tree")) << c.name;
+        EXPECT_EQ(outside, Outside(h)) << c.name;
+        EXPECT_EQ("C:\\work", h.m_strCurrentDir) << c.name;
+        EXPECT_EQ(0, h.m_nOpenHandles + h.m_nOpenSearches) << c.name;
+        // One search per folder walked: a walk that goes round in circles searches on.
+        EXPECT_LE(h.m_nFileSearches, 3) << c.name;
+    }
+}
+
+// Someone swaps an entry for a junction to a folder outside between two of the walk's
+// calls. A folder the walk is working on is held and cannot be swapped; what is not held
+// can be, and the walk never follows it.
+TEST_F(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
+    struct {
+        const char* name;
+        const char* before; // the call before which the swap is tried
+        const char* entry;
+        bool inPlace; // made a junction where it stands instead of being renamed away
+        bool swapped; // whether the swap can succeed
+    } cases[] = {
+        {"folder, after its check", "SetCurrentDirectoryA sub", "C:\\work\\tree\\sub", false,
+         false},
+        {"the tree, on the way back", "SetCurrentDirectoryA C:\\work\\tree", "C:\\work\\tree",
+         false, false},
+        {"folder, before its check", "CreateFileA sub", "C:\\work\\tree\\sub", false, true},
+        {"empty folder, after its check, in place", "SetCurrentDirectoryA empty",
+         "C:\\work\\tree\\empty", true, true},
+        {"file, between its check and its deletion", "DeleteFileA f", "C:\\work\\tree\\f", false,
+         true},
+    };
+    for (const auto& c : cases) {
+        CMemoryHost h;
+        CInstallApp a(h);
+        h.m_strCurrentDir = "C:\\work";
+        h.AddFile("C:\\work\\tree\\sub\\deeper\\in.txt");
+        h.AddFile("C:\\work\\tree\\f");
+        h.AddDirectory("C:\\work\\tree\\empty");
+        h.AddFile("C:\\outside\\f", "theirs");
+        h.AddFile("C:\\outside\\deeper\\in.txt", "theirs");
+        h.AddFile("C:\\outside\\sub\\in.txt", "theirs");
+        const Paths outside = h.Tree("C:\\outside");
+        bool bTried = false;
+        bool bSwapped = false;
+        h.m_beforeFileCall = [&](const std::string& call) {
+            if (bTried || call != c.before)
+                return;
+            bTried = true;
+            bSwapped = c.inPlace || h.MoveEntry(c.entry, "C:\\work\\moved");
+            if (bSwapped)
+                h.AddLink(c.entry, "C:\\outside");
+        };
+        a.DeleteTree("tree", "*.*");
+        EXPECT_TRUE(bTried) << c.name;
+        EXPECT_EQ(c.swapped, bSwapped) << c.name;
+        EXPECT_EQ(outside, h.Tree("C:\\outside")) << c.name;
+        EXPECT_EQ("C:\\work", h.m_strCurrentDir) << c.name;
+        EXPECT_EQ(0, h.m_nOpenHandles + h.m_nOpenSearches) << c.name;
     }
 }
 } // namespace
