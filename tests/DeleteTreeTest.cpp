@@ -13,9 +13,14 @@ Paths Outside(CMemoryHost& host) {
     return all;
 }
 
-class DeleteTest : public InstallTest {
+// Every delete test runs with the folders listed in each of these orders: a file system
+// promises none, and a walk that stops at the first entry it cannot remove, or that
+// relies on what comes first, fails in one of them.
+class DeleteTest : public InstallTest,
+                   public ::testing::WithParamInterface<CMemoryHost::ListOrder> {
 protected:
     void SetUp() override {
+        host.m_listOrder = GetParam();
         host.m_strCurrentDir = "C:\\work";
         host.AddDirectory("C:\\work");
         host.AddFile("C:\\work\\keep.txt", "mine");
@@ -31,7 +36,7 @@ protected:
     }
 };
 
-TEST_F(DeleteTest, RelativeNameRemovesEverythingTopIncluded) {
+TEST_P(DeleteTest, RelativeNameRemovesEverythingTopIncluded) {
     AddTree("C:\\work\\tree");
     app.DeleteTree("tree", "*.*");
     EXPECT_EQ(Paths{"keep.txt"}, host.Tree("C:\\work"));
@@ -39,14 +44,20 @@ TEST_F(DeleteTest, RelativeNameRemovesEverythingTopIncluded) {
     EXPECT_EQ(0, host.m_nOpenSearches);
 }
 
-TEST_F(DeleteTest, FullPathEmptiesButLeavesTheTop) {
-    AddTree("C:\\work\\tree");
-    app.DeleteTree("C:\\work\\tree", "*.*");
-    EXPECT_EQ((Paths{"keep.txt", "tree\\"}), host.Tree("C:\\work"));
-    EXPECT_EQ("C:\\work", host.m_strCurrentDir);
+// From the tree's parent and from an unrelated folder: the walk comes back to where it
+// started, not to wherever ".." leads from the tree.
+TEST_P(DeleteTest, FullPathEmptiesButLeavesTheTop) {
+    host.AddDirectory("C:\\Users\\me");
+    for (const char* start : {"C:\\work", "C:\\Users\\me"}) {
+        AddTree("C:\\work\\tree");
+        host.m_strCurrentDir = start;
+        app.DeleteTree("C:\\work\\tree", "*.*");
+        EXPECT_EQ((Paths{"keep.txt", "tree\\"}), host.Tree("C:\\work")) << start;
+        EXPECT_EQ(start, host.m_strCurrentDir);
+    }
 }
 
-TEST_F(DeleteTest, ReadOnlyFileKeepsItselfAndItsParents) {
+TEST_P(DeleteTest, ReadOnlyFileKeepsItselfAndItsParents) {
     AddTree("C:\\work\\tree");
     host.AddFile("C:\\work\\tree\\sub1\\sub2\\locked.txt", "x", FILE_ATTRIBUTE_READONLY);
     app.DeleteTree("tree", "*.*");
@@ -56,7 +67,7 @@ TEST_F(DeleteTest, ReadOnlyFileKeepsItselfAndItsParents) {
     EXPECT_EQ("C:\\work", host.m_strCurrentDir);
 }
 
-TEST_F(DeleteTest, HiddenSystemAndDotNamedEntriesGoLikeAnyOther) {
+TEST_P(DeleteTest, HiddenSystemAndDotNamedEntriesGoLikeAnyOther) {
     host.AddFile("C:\\work\\tree\\h.sys", "", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     host.AddDirectory("C:\\work\\tree\\.dot", FILE_ATTRIBUTE_HIDDEN);
     host.AddFile("C:\\work\\tree\\.dot\\.hidden", "", FILE_ATTRIBUTE_HIDDEN);
@@ -65,7 +76,7 @@ TEST_F(DeleteTest, HiddenSystemAndDotNamedEntriesGoLikeAnyOther) {
     EXPECT_EQ(Paths{"keep.txt"}, host.Tree("C:\\work"));
 }
 
-TEST_F(DeleteTest, DotNamesAndMissingDirectoriesChangeNothing) {
+TEST_P(DeleteTest, DotNamesAndMissingDirectoriesChangeNothing) {
     AddTree("C:\\work\\tree");
     const Paths before = host.Tree("C:\\");
     for (const char* name : {".", "..", "missing", "keep.txt", "C:\\nowhere"}) {
@@ -79,13 +90,13 @@ TEST_F(DeleteTest, DotNamesAndMissingDirectoriesChangeNothing) {
     }
 }
 
-TEST_F(DeleteTest, EmptyDirectoryIsRemoved) {
+TEST_P(DeleteTest, EmptyDirectoryIsRemoved) {
     host.AddDirectory("C:\\work\\empty");
     app.DeleteTree("empty", "*.*");
     EXPECT_EQ(Paths{"keep.txt"}, host.Tree("C:\\work"));
 }
 
-TEST_F(DeleteTest, PatternDecidesWhatIsEnteredAndDeleted) {
+TEST_P(DeleteTest, PatternDecidesWhatIsEnteredAndDeleted) {
     host.AddFile("C:\\work\\tree\\a.txt");
     host.AddFile("C:\\work\\tree\\b.log");
     host.AddFile("C:\\work\\tree\\d.txt\\inner.txt");
@@ -94,7 +105,7 @@ TEST_F(DeleteTest, PatternDecidesWhatIsEnteredAndDeleted) {
     EXPECT_EQ((Paths{"b.log", "nodot\\", "nodot\\x.txt"}), host.Tree("C:\\work\\tree"));
 }
 
-TEST_F(DeleteTest, LinksAreRemovedNeverFollowed) {
+TEST_P(DeleteTest, LinksAreRemovedNeverFollowed) {
     host.AddFile("C:\\Users\\me\\precious.doc", "years of work");
     host.AddFile("C:\\Users\\me\\sub\\more.doc", "more");
     host.AddFile("C:\\work\\tree\\a.txt");
@@ -107,7 +118,7 @@ TEST_F(DeleteTest, LinksAreRemovedNeverFollowed) {
     EXPECT_EQ("C:\\work", host.m_strCurrentDir);
 }
 
-TEST_F(DeleteTest, TooDeepCurrentDirectoryChangesNothing) {
+TEST_P(DeleteTest, TooDeepCurrentDirectoryChangesNothing) {
     for (size_t length : {250u, 256u, 258u}) {
         const std::string deep = "C:\\" + std::string(length - 3, 'd');
         host.AddFile(deep + "\\tree\\a.txt");
@@ -122,7 +133,7 @@ TEST_F(DeleteTest, TooDeepCurrentDirectoryChangesNothing) {
 // Win32 reads a name with trailing dots or blanks as another entry, and the ANSI listing
 // shows a full-width backslash as "\\": such names stay, with what they hold and the folders
 // above them. Beside them everything goes, and nothing outside the tree changes.
-TEST_F(DeleteTest, NamesThatReadAsOtherEntriesStay) {
+TEST_P(DeleteTest, NamesThatReadAsOtherEntriesStay) {
     const std::string tree = "C:\\work\\tree\\";
     const std::string so = "\x83\x5C"; // ソ in code page 932: its second byte is "\\"
     struct {
@@ -169,6 +180,7 @@ TEST_F(DeleteTest, NamesThatReadAsOtherEntriesStay) {
     for (const auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
+        h.m_listOrder = GetParam();
         h.SetCodePage(c.codePage);
         h.m_strCurrentDir = "C:\\work";
         h.AddFile("C:\\work\\keep.txt", "mine");
@@ -191,7 +203,7 @@ TEST_F(DeleteTest, NamesThatReadAsOtherEntriesStay) {
 // Someone swaps an entry for a junction to a folder outside between two of the walk's
 // calls. A folder the walk is working on is held and cannot be swapped; what is not held
 // can be, and the walk never follows it.
-TEST_F(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
+TEST_P(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
     struct {
         const char* name;
         const char* before; // the call before which the swap is tried
@@ -212,6 +224,7 @@ TEST_F(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
     for (const auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
+        h.m_listOrder = GetParam();
         h.m_strCurrentDir = "C:\\work";
         h.AddFile("C:\\work\\tree\\sub\\deeper\\in.txt");
         h.AddFile("C:\\work\\tree\\f");
@@ -238,4 +251,20 @@ TEST_F(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
         EXPECT_EQ(0, h.m_nOpenHandles + h.m_nOpenSearches) << c.name;
     }
 }
+
+std::string OrderName(const ::testing::TestParamInfo<CMemoryHost::ListOrder>& info) {
+    switch (info.param) {
+    case CMemoryHost::ListOrder::Reversed:
+        return "Reversed";
+    case CMemoryHost::ListOrder::Sorted:
+        return "Sorted";
+    default:
+        return "Insertion";
+    }
+}
+INSTANTIATE_TEST_SUITE_P(ListOrders, DeleteTest,
+                         ::testing::Values(CMemoryHost::ListOrder::Insertion,
+                                           CMemoryHost::ListOrder::Reversed,
+                                           CMemoryHost::ListOrder::Sorted),
+                         OrderName);
 } // namespace

@@ -699,10 +699,19 @@ HANDLE CMemoryHost::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFi
                 if (Matches(last, dot))
                     search.entries.push_back(Record(dot, FILE_ATTRIBUTE_DIRECTORY, 0));
         }
+        const size_t first = search.entries.size();
         for (auto& child : node->children)
             if (Matches(last, child->name))
                 search.entries.push_back(
                     Record(child->name, child->attributes, child->data.size()));
+        auto children = search.entries.begin() + static_cast<std::ptrdiff_t>(first);
+        if (m_listOrder == ListOrder::Reversed)
+            std::reverse(children, search.entries.end());
+        else if (m_listOrder == ListOrder::Sorted)
+            std::sort(children, search.entries.end(),
+                      [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
+                          return std::strcmp(a.cFileName, b.cFileName) < 0;
+                      });
     } else {
         Path path = ParseThroughCurrent(text);
         Node* node = path.parts.empty() ? nullptr : Lookup(path, false);

@@ -83,6 +83,10 @@ public:
     int m_nInitCommonControls = 0;
     int m_nOpenHandles = 0;
     int m_nOpenSearches = 0;
+    // The order a directory search lists a folder's entries in, after "." and "..": real
+    // file systems promise none, so a walk must not depend on it.
+    enum class ListOrder { Insertion, Reversed, Sorted };
+    ListOrder m_listOrder = ListOrder::Insertion;
     int m_nOpenKeys = 0;
     int m_nOpenStreams = 0;
     int m_nWindowsDirReads = 0;

@@ -162,6 +162,9 @@ TEST_F(InstallTest, ModulePathDecidesWhatStarts) {
         {"blank, passed unquoted", "D:\\My Disc\\Audio\\hdasetup.exe", 1252, "D:\\My Disc\\Audio\\",
          "D:\\My Disc\\Audio\\"},
         {"double-byte, cut at its real last backslash", so + "hdasetup.exe", 932, so, so},
+        // ソ.exe: the 0x5C of its first character is no folder boundary.
+        {"double-byte file name in a plain folder", "D:\\Audio\\\x83\x5C.exe", 932, "D:\\Audio\\",
+         "D:\\Audio\\"},
         {"127 characters fit the state", dir127 + "hdasetup.exe", 1252, dir127, dir127},
         // Never cut: the state stays empty while the package gets the whole folder.
         {"128 characters do not", dir128 + "hdasetup.exe", 1252, "", dir128},
