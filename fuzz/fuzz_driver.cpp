@@ -7,11 +7,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace {
-const char HELPER_32[] = "chipset\\inshelp\\install.exe";
-const char HELPER_64[] = "chipset\\inshelp\\ins64.exe";
-const char INF_32[] = "chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf";
-const char INF_64[] = "chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\HDMI\\intchdmi.inf";
-
 enum Flags : uint8_t {
     FLAG_DBCS = 1,
     FLAG_WOW64 = 2,
@@ -107,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             helpers.push_back(launch);
 
     const std::string base = BaseOf(exeDir, bDbcs);
-    const std::string title = base + (bWow64 ? HELPER_64 : HELPER_32);
+    const std::string title = base + (bWow64 ? disc::HELPER_64 : disc::HELPER_32);
     const std::string command =
-        title + " " + base + (bWow64 ? INF_64 : INF_32) + " \"" + device + "\"";
+        title + " " + base + (bWow64 ? disc::INF_64 : disc::INF_32) + " \"" + device + "\"";
     const bool bStarts = !device.empty() && !exeDir.empty() && command.size() <= 511;
     FUZZ_CHECK(helpers.size() == (bStarts ? 1u : 0u));
     if (bStarts) {

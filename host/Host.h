@@ -74,3 +74,15 @@ public:
     virtual size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) = 0;
     virtual int CloseStream(HdaStream* stream) = 0;
 };
+
+// Whether something stands at a path, and what the folder listing says it is: one search,
+// closed at once. A wildcard in the path is the caller's to avoid.
+inline bool LookUpEntry(CHost& host, const char* lpPath, DWORD& dwAttributes) {
+    WIN32_FIND_DATAA findData;
+    HANDLE hFind = host.FindFirstFileA(lpPath, &findData);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return false;
+    dwAttributes = findData.dwFileAttributes;
+    host.FindClose(hFind);
+    return true;
+}

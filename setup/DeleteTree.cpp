@@ -27,7 +27,7 @@
 //   would not be seen, since Windows resolves relative names through the handle that
 //   SetCurrentDirectoryA opened, and nothing in Windows 2000's Win32 can compare that
 //   handle; closing it needs opens relative to a folder handle (NtCreateFile).
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include "host/AnsiText.h"
 

@@ -1,5 +1,5 @@
 // Finds the first HD-audio function in the registry that belongs to a known HDMI codec.
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include "setup/DiscFacts.h"
 #include "host/AnsiText.h"

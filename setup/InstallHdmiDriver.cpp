@@ -1,6 +1,6 @@
 // Installs the HDMI audio driver for the codec function found, through the disc's install
 // helper, and waits until the helper's window is gone.
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include "setup/DiscFacts.h"
 #include "host/AnsiText.h"

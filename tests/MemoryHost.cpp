@@ -3,20 +3,28 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace {
-CMemoryHost* s_pCurrent = nullptr;
 const HMODULE KERNEL32 = reinterpret_cast<HMODULE>(0x7C800000);
 const HKEY HDA_KEY = reinterpret_cast<HKEY>(0x2222);
 const UINT WINEXEC_STARTED = 33; // WinExec's results above 31 mean success
 const size_t MAX_CURRENT_DIR = MAX_PATH - 2;
 const int MAX_NESTED_SEARCHES = 300;
 
+// Each in-memory Windows is a process of its own, and its process handle names it: the
+// IsWow64Process it hands out answers for whichever one's handle it is given.
+std::set<const CMemoryHost*>& LiveHosts() {
+    static std::set<const CMemoryHost*> hosts;
+    return hosts;
+}
+
 BOOL WINAPI MemoryIsWow64Process(HANDLE hProcess, PBOOL pbWow64) {
-    ++s_pCurrent->m_nIsWow64Calls;
-    if (hProcess != s_pCurrent->GetCurrentProcess())
-        return FALSE;
-    *pbWow64 = s_pCurrent->m_bWow64;
+    auto* pHost = static_cast<CMemoryHost*>(hProcess);
+    if (LiveHosts().count(pHost) == 0)
+        return FALSE; // ERROR_INVALID_HANDLE: the flag is left as it was
+    ++pHost->m_nIsWow64Calls;
+    *pbWow64 = pHost->m_bWow64;
     return TRUE;
 }
 
@@ -29,14 +37,13 @@ unsigned char Upper(char c) {
 } // namespace
 
 CMemoryHost::CMemoryHost() {
-    s_pCurrent = this;
+    LiveHosts().insert(this);
     SetVersion(VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 3");
     AddDirectory("C:\\WINDOWS\\system32");
 }
 
 CMemoryHost::~CMemoryHost() {
-    if (s_pCurrent == this)
-        s_pCurrent = nullptr;
+    LiveHosts().erase(this);
 }
 
 void CMemoryHost::SetVersion(DWORD dwPlatformId, DWORD dwMajor, DWORD dwMinor, DWORD dwBuild,
@@ -201,7 +208,7 @@ HANDLE CMemoryHost::NewHandle() {
 }
 
 HANDLE CMemoryHost::GetCurrentProcess() {
-    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+    return static_cast<HANDLE>(this);
 }
 
 BOOL CMemoryHost::CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,

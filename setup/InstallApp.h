@@ -2,7 +2,7 @@
 // and whose install steps (one file each under setup/) share only the installer state.
 #pragma once
 
-#include "WinApp.h"
+#include "host/WinApp.h"
 
 #include <cstdint>
 
@@ -64,7 +64,3 @@ public:
     char m_szHardwareId[HARDWARE_ID_COUNT][HARDWARE_ID_SIZE] = {};
     int32_t m_nServicePack = 0;
 };
-
-// Copies text into a fixed buffer only when all of it fits with its terminating zero;
-// otherwise the buffer is left untouched and the result is false. Never a cut-off path.
-bool CopyWhole(char* pBuffer, size_t nSize, const CAnsiString& text);
