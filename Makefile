@@ -48,7 +48,7 @@ unit: native
 fuzz: fuzzers
 	bash fuzz/run.sh 60
 
-# The program's silent run under Wine on a sample disc, with a report (docs/demo.md).
+# The program's silent run under Wine on a sample disc, with a report on the terminal.
 # Takes ARGS="-S DEBUG", DISC=/path/to/disc PROGRAM=Drivers/Audio, WINDOWS=win2k.
 demo:
 	@tools/demo.sh

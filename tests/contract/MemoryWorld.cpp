@@ -1,7 +1,7 @@
 // The contract world on the in-memory Windows: every precondition is scripted into a
 // fresh CMemoryHost, whose virtual clock the waits of the tests move.
 #include "ContractWorld.h"
-#include "tests/MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 
 #include <cstdint>
 
