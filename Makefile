@@ -25,7 +25,8 @@ build/win64/CMakeCache.txt:
 win64: deps build/win64/CMakeCache.txt
 	cmake --build --preset win64
 
-native: deps build/native/CMakeCache.txt
+# No `deps` here: the unit tests need neither MinGW nor Wine (make unit).
+native: build/native/CMakeCache.txt
 	cmake --build --preset native
 
 build/fuzz/CMakeCache.txt:
@@ -37,7 +38,7 @@ fuzzers: deps build/fuzz/CMakeCache.txt
 
 # One CTest run: the unit tests and the end-to-end tests under Wine, one summary. The
 # x86guest entries only report what `make test-x86` ran, so they are left out here.
-test: win32 win64 native fuzzers
+test: deps win32 win64 native fuzzers
 	ctest --preset native -LE x86guest
 
 # The end-to-end scripts this host cannot run (a 32-bit program under WOW64 where the host
@@ -54,7 +55,7 @@ unit: native
 fuzz: fuzzers
 	bash fuzz/run.sh 60
 
-# The program's silent run under Wine on a sample disc, with a report (docs/demo.md).
+# The program's silent run under Wine on a sample disc, with a report on the terminal.
 # Takes ARGS="-S DEBUG", DISC=/path/to/disc PROGRAM=Drivers/Audio, WINDOWS=win2k.
 demo:
 	@tools/demo.sh

@@ -1,6 +1,6 @@
 // The program's entry point and its static objects, in the order start-up needs them:
 // the host, then the IsWow64Process look-up, then the one application object.
-#include "InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include "host/Win32Host.h"
 

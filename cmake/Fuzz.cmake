@@ -6,9 +6,9 @@ set(HDA_FUZZ_TARGETS options driver find version delete)
 if(HDA_FUZZ)
     set(HDA_FUZZ_OPTIONS -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all)
     get_target_property(HDA_CORE_SOURCES hdacore SOURCES)
-    add_library(hdacore_fuzz STATIC ${HDA_CORE_SOURCES} tests/MemoryHost.cpp
-        tests/TestGlobals.cpp)
-    target_include_directories(hdacore_fuzz PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    add_library(hdacore_fuzz STATIC ${HDA_CORE_SOURCES} ${HDA_MEMORY_HOST_SOURCES}
+        tests/unit/TestGlobals.cpp)
+    target_include_directories(hdacore_fuzz PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/memory)
     target_compile_options(hdacore_fuzz PUBLIC ${HDA_FUZZ_OPTIONS}
         -fsanitize=fuzzer-no-link,address,undefined)
 

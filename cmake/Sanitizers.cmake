@@ -18,8 +18,10 @@ target_compile_options(hdacore_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
 target_link_options(hdacore_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
 
 add_executable(unit_tests_asan ${HDA_UNIT_SOURCES})
+target_include_directories(unit_tests_asan PRIVATE ${CMAKE_SOURCE_DIR}/tests/memory)
 target_link_libraries(unit_tests_asan PRIVATE hdacore_asan GTest::gtest_main)
+target_compile_definitions(unit_tests_asan PRIVATE HDA_DISC_FACTS_SH="${HDA_DISC_FACTS_SH}")
 gtest_discover_tests(unit_tests_asan
     TEST_PREFIX asan.
-    PROPERTIES LABELS asan
+    PROPERTIES LABELS asan TIMEOUT ${HDA_UNIT_TIMEOUT}
                ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1;UBSAN_OPTIONS=print_stacktrace=1")

@@ -3,7 +3,8 @@
 #pragma once
 
 #include "MemoryHost.h"
-#include "app/InstallApp.h"
+#include "setup/DiscFacts.h"
+#include "setup/InstallApp.h"
 
 #include <cstdio>
 #include <cstdlib>

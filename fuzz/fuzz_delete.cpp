@@ -1,6 +1,8 @@
 // Fuzzes the tree delete over random in-memory trees with junctions that lead out of the
-// tree, back into it or nowhere: nothing outside the tree may change, the current
-// directory must come back, and a tree with nothing locked in it must go entirely.
+// tree, back into it or nowhere, names that Win32 reads as other entries, and an entry
+// swapped for a junction between two of the walk's calls: nothing outside the tree may
+// change, the current directory must come back, no handle may stay open, and a tree with
+// nothing locked, odd or swapped in it must go entirely.
 #include "FuzzSupport.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -10,14 +12,19 @@
 namespace {
 const char WORK[] = "C:\\work";
 const char TREE[] = "C:\\work\\tree";
+const char MOVED[] = "C:\\work\\moved";
 const char* const PATTERNS[] = {"*.*", "*", "*.txt", "a*", "?*", "*a*"};
 const char* const OUTSIDE[] = {"C:\\",        "C:\\work",   "C:\\outside", "C:\\outside\\deep",
                                "C:\\WINDOWS", "C:\\missing"};
+// Names Win32 reads as the folder itself, its parent or a sibling.
+const char* const ODD_NAMES[] = {"...", ". ", ".. ", "a.", "a ", "b. .", "..  "};
+// Names as the ANSI listing shows full-width backslashes: a way out, if handed back.
+const char* const LISTED_AS[] = {"..\\..\\outside", "..\\..", "..\\..\\WINDOWS", "a\\..\\.."};
 
 enum Mode { RELATIVE_FROM_WORK, FULL_FROM_WORK, FULL_FROM_ELSEWHERE, MODE_COUNT };
 
-// A name the in-memory file system takes as one plain entry: it starts with a letter
-// (so never "." or ".."), and holds neither separators nor wildcard characters.
+// A name that starts with a letter (so never "." or "..") and holds neither separators
+// nor wildcard characters; it may end in a dot or a blank.
 std::string NextName(FuzzedDataProvider& input, size_t nMaxLength) {
     static const char LETTERS[] = "aAbB";
     static const char TAIL[] = "aAbB.-_ ~$0\x81\x83\xE0\xFC";
@@ -28,16 +35,21 @@ std::string NextName(FuzzedDataProvider& input, size_t nMaxLength) {
     return name;
 }
 
+template <size_t N> const char* Pick(FuzzedDataProvider& input, const char* const (&names)[N]) {
+    return names[input.ConsumeIntegralInRange<size_t>(0, N - 1)];
+}
+
 bool Below(const std::string& entry, const std::string& top) {
     return entry.compare(0, top.size(), top) == 0;
 }
 
-// Everything on drive C: outside the tree.
+// Everything on drive C: outside the tree, and outside where a swap puts what it moves.
 std::vector<std::string> Outside(CMemoryHost& host) {
     std::vector<std::string> all = host.Tree("C:\\");
     all.erase(std::remove_if(all.begin(), all.end(),
                              [](const std::string& e) {
-                                 return e == "work\\tree\\" || Below(e, "work\\tree\\");
+                                 return e == "work\\tree\\" || Below(e, "work\\tree\\") ||
+                                        Below(e, "work\\moved");
                              }),
               all.end());
     return all;
@@ -47,8 +59,10 @@ std::vector<std::string> Outside(CMemoryHost& host) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     const Mode mode = static_cast<Mode>(input.ConsumeIntegralInRange<int>(0, MODE_COUNT - 1));
-    const char* pszPattern =
-        PATTERNS[input.ConsumeIntegralInRange<size_t>(0, sizeof(PATTERNS) / sizeof(*PATTERNS) - 1)];
+    const char* pszPattern = Pick(input, PATTERNS);
+    // The swap: before which of the walk's file calls (0: none), and how.
+    const size_t nSwapAt = input.ConsumeIntegralInRange<size_t>(0, 40);
+    const bool bInPlace = input.ConsumeBool();
 
     CMemoryHost host;
     host.AddDirectory(TREE);
@@ -57,24 +71,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host.AddFile("C:\\outside\\a.txt", "theirs", FILE_ATTRIBUTE_HIDDEN);
 
     std::vector<std::string> dirs = {TREE};
-    bool bLocked = false;
+    std::vector<std::string> entries = {TREE};
+    bool bLeft = false; // something the walk must leave: read-only, or an odd name
     size_t nLongest = sizeof(TREE) - 1;
     while (input.remaining_bytes() > 0 && dirs.size() < 200) {
-        const int op = input.ConsumeIntegralInRange<int>(0, 4);
+        const int op = input.ConsumeIntegralInRange<int>(0, 6);
         const std::string parent = dirs[input.ConsumeIntegralInRange<size_t>(0, dirs.size() - 1)];
-        std::string path = parent + "\\" + NextName(input, op == 4 ? 120 : 12);
-        if (host.Exists(path))
+        std::string name = op == 5 ? Pick(input, ODD_NAMES) : NextName(input, op == 4 ? 120 : 12);
+        std::string path = parent + "\\" + name;
+        if (op != 6 && host.Exists(path))
             continue;
+        if (name.back() == '.' || name.back() == ' ')
+            bLeft = true;
         switch (op) {
         case 0: {
             const DWORD attributes = input.ConsumeIntegralInRange<DWORD>(0, 7) |
                                      FILE_ATTRIBUTE_ARCHIVE; // read-only, hidden, system
             host.AddFile(path, "x", attributes);
-            bLocked = bLocked || (attributes & FILE_ATTRIBUTE_READONLY);
+            bLeft = bLeft || (attributes & FILE_ATTRIBUTE_READONLY);
             break;
         }
         case 1:
         case 4:
+        case 5:
             host.AddDirectory(path);
             dirs.push_back(path);
             break;
@@ -93,9 +112,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             path.clear();
             break;
         }
+        case 6:
+            host.AddListedAs(parent, Pick(input, LISTED_AS));
+            bLeft = true;
+            path.clear();
+            break;
         }
+        if (!path.empty())
+            entries.push_back(path);
         nLongest = std::max(nLongest, path.size());
     }
+
+    // Before the chosen call, an entry of the tree is renamed away and a junction out takes
+    // its place, or an empty folder becomes a junction where it stands.
+    const std::string victim = entries[nSwapAt % entries.size()];
+    const bool bVictimIsFolder = std::find(dirs.begin(), dirs.end(), victim) != dirs.end();
+    const std::string target = OUTSIDE[nSwapAt % (sizeof(OUTSIDE) / sizeof(*OUTSIDE))];
+    size_t nCalls = 0;
+    bool bSwapped = false;
+    host.m_beforeFileCall = [&](const std::string&) {
+        if (++nCalls != nSwapAt)
+            return;
+        if (bInPlace) {
+            bSwapped = bVictimIsFolder && host.Exists(victim) && host.Tree(victim).empty();
+        } else {
+            bSwapped = host.MoveEntry(victim, MOVED);
+        }
+        if (bSwapped)
+            host.AddLink(victim, target);
+    };
 
     const bool bRelative = mode == RELATIVE_FROM_WORK;
     host.m_strCurrentDir = mode == FULL_FROM_ELSEWHERE ? "C:\\outside\\deep" : WORK;
@@ -108,11 +153,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(Outside(host) == outsideBefore);
     FUZZ_CHECK(host.m_strCurrentDir == currentBefore);
     FUZZ_CHECK(host.m_nOpenSearches == 0);
+    FUZZ_CHECK(host.m_nOpenHandles == 0);
 
-    // With every entry matched, nothing read-only and every path short enough to be a
-    // current directory, the walk reaches everything.
+    // With every entry matched, nothing to leave, no swap and every path short enough to
+    // be a current directory, the walk reaches everything.
     const bool bAll = std::strcmp(pszPattern, "*.*") == 0 || std::strcmp(pszPattern, "*") == 0;
-    if (bAll && !bLocked && nLongest < 250) {
+    if (bAll && !bLeft && !bSwapped && nLongest < 250) {
         if (bRelative)
             FUZZ_CHECK(!host.Exists(TREE));
         else

@@ -7,11 +7,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace {
-const char HELPER_32[] = "chipset\\inshelp\\install.exe";
-const char HELPER_64[] = "chipset\\inshelp\\ins64.exe";
-const char INF_32[] = "chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf";
-const char INF_64[] = "chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\HDMI\\intchdmi.inf";
-
 enum Flags : uint8_t {
     FLAG_DBCS = 1,
     FLAG_WOW64 = 2,
@@ -62,12 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CInstallApp app(host);
 
     std::string exeDir = DirectoryOf(path, bDbcs);
+    // Whether the driver step runs at all: through the run sequence, only from a folder.
+    bool bDriverStep = true;
     if (flags & FLAG_THROUGH_RUN) {
         host.m_strModulePath = path;
         app.Run(nullptr, bDebug ? "-S DEBUG" : "-S");
-        // A directory that does not fit is left empty; the 511-byte module path read cuts
-        // a longer path first.
-        exeDir = DirectoryOf(path.substr(0, 511), bDbcs);
+        // A path of 511 bytes or more fills the module path read and is cut: it names no
+        // folder, and neither does one without a backslash; nothing built on it runs. A
+        // directory that does not fit is left empty.
+        if (path.size() >= 511)
+            exeDir.clear();
+        bDriverStep = !exeDir.empty();
         if (exeDir.size() >= EXE_DIR_SIZE)
             exeDir.clear();
         FUZZ_CHECK(exeDir == app.m_szExeDir);
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* pszPattern : fuzz::HARDWARE_IDS)
         bMatch = bMatch || fuzz::ContainsAtBoundary(subkey, pszPattern, bDbcs);
     std::string device;
-    if (bMatch && subkey.size() + 8 < DEVICE_PATH_SIZE)
+    if (bDriverStep && bMatch && subkey.size() + 8 < DEVICE_PATH_SIZE)
         device = "HDAUDIO\\" + subkey;
     FUZZ_CHECK(device == app.m_szDevicePath);
 
@@ -102,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             helpers.push_back(launch);
 
     const std::string base = BaseOf(exeDir, bDbcs);
-    const std::string title = base + (bWow64 ? HELPER_64 : HELPER_32);
+    const std::string title = base + (bWow64 ? disc::HELPER_64 : disc::HELPER_32);
     const std::string command =
-        title + " " + base + (bWow64 ? INF_64 : INF_32) + " \"" + device + "\"";
+        title + " " + base + (bWow64 ? disc::INF_64 : disc::INF_32) + " \"" + device + "\"";
     const bool bStarts = !device.empty() && !exeDir.empty() && command.size() <= 511;
     FUZZ_CHECK(helpers.size() == (bStarts ? 1u : 0u));
     if (bStarts) {

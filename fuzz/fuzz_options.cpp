@@ -53,18 +53,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(app.m_bDebug == (bDebug ? 1 : 0));
 
     // The options choose only the mode: the package is the one for the host's XP SP3.
-    const std::string package = "D:\\Drivers\\Audio\\Win2K_XP\\us\\KB888111XPSP2.exe";
+    const std::string package =
+        std::string("D:\\Drivers\\Audio\\") + disc::PACKAGE_FOLDER_XP + disc::PACKAGE_FILE_XPSP2;
+    const std::string marker = std::string("C:\\") + disc::MARKER_NAME;
     FUZZ_CHECK(!host.m_launches.empty());
     const CMemoryHost::Launch& first = host.m_launches.front();
     if (bSilent) {
         FUZZ_CHECK(first.api == "CreateProcessA");
-        FUZZ_CHECK(first.commandLine == package + " /quiet /o");
-        FUZZ_CHECK(host.FileData("C:\\csb.log").size() == 40);
+        FUZZ_CHECK(first.commandLine == std::string("D:\\Drivers\\Audio\\") +
+                                            disc::PACKAGE_FOLDER_XP +
+                                            disc::PACKAGE_FILE_XPSP2_SILENT);
+        FUZZ_CHECK(host.FileData(marker).size() == sizeof(disc::MARKER_TEXT) - 1);
     } else {
         FUZZ_CHECK(host.m_launches.size() == 1);
         FUZZ_CHECK(first.api == "WinExec");
         FUZZ_CHECK(first.commandLine == package);
-        FUZZ_CHECK(!host.Exists("C:\\csb.log"));
+        FUZZ_CHECK(!host.Exists(marker));
     }
     FUZZ_CHECK(host.m_boxes.empty());
     return 0;

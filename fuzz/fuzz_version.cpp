@@ -15,12 +15,12 @@ DWORD Steered(FuzzedDataProvider& input, std::initializer_list<DWORD> values) {
 }
 
 std::string PackageFor(OsCode code, int32_t nServicePack) {
+    const std::string xp = disc::PACKAGE_FOLDER_XP;
     if (code == OS_WIN2003)
-        return "Win2K3\\us\\KB888111Srvrtm.exe";
+        return std::string(disc::PACKAGE_FOLDER_2003) + disc::PACKAGE_FILE_SRVRTM;
     if (code == OS_WINXP)
-        return nServicePack == 1 ? "Win2K_XP\\us\\KB888111XPSP1.exe"
-                                 : "Win2K_XP\\us\\KB888111XPSP2.exe";
-    return "Win2K_XP\\us\\KB888111W2KSP4.exe";
+        return xp + (nServicePack == 1 ? disc::PACKAGE_FILE_XPSP1 : disc::PACKAGE_FILE_XPSP2);
+    return xp + disc::PACKAGE_FILE_W2KSP4;
 }
 } // namespace
 

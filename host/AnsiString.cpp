@@ -88,3 +88,10 @@ void CAnsiString::Reserve(size_t nCapacity) {
     m_p = p;
     m_nCapacity = nNew;
 }
+
+bool CopyWhole(char* pBuffer, size_t nSize, const CAnsiString& text) {
+    if (text.size() + 1 > nSize)
+        return false;
+    std::memcpy(pBuffer, text.c_str(), text.size() + 1);
+    return true;
+}

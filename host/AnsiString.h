@@ -40,3 +40,7 @@ private:
     size_t m_nLength = 0;
     size_t m_nCapacity = 0;
 };
+
+// Copies text into a fixed buffer only when all of it fits with its terminating zero;
+// otherwise the buffer is left untouched and the result is false. Never a cut-off path.
+bool CopyWhole(char* pBuffer, size_t nSize, const CAnsiString& text);

@@ -46,6 +46,14 @@ int CAnsiText::ReverseFindChar(const char* text, char ch) const {
     return found;
 }
 
+int CAnsiText::FindOneOf(const char* text, const char* set) const {
+    for (size_t pos = 0; text[pos] != '\0'; pos += CharLength(text, pos)) {
+        if (CharLength(text, pos) == 1 && std::strchr(set, text[pos]) != nullptr)
+            return static_cast<int>(pos);
+    }
+    return -1;
+}
+
 void CAnsiText::Reverse(char* text) const {
     // Swap the two bytes of every double-byte character first; reversing all bytes then
     // puts them back in order. No second buffer is needed.

@@ -30,6 +30,9 @@ public:
     // Position of the last single-byte character ch, or -1.
     int ReverseFindChar(const char* text, char ch) const;
 
+    // Position of the first single-byte character that is one of set, or -1.
+    int FindOneOf(const char* text, const char* set) const;
+
     // Reverses the order of the characters; a double-byte character keeps its byte order.
     void Reverse(char* text) const;
 

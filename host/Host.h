@@ -62,9 +62,27 @@ public:
     virtual BOOL FindClose(HANDLE hFindFile) = 0;
     virtual BOOL DeleteFileA(LPCSTR lpFileName) = 0;
     virtual BOOL RemoveDirectoryA(LPCSTR lpPathName) = 0;
+    virtual HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                               DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                               HANDLE hTemplateFile) = 0;
+    virtual BOOL GetFileInformationByHandle(HANDLE hFile,
+                                            BY_HANDLE_FILE_INFORMATION* lpFileInformation) = 0;
 
     // The C runtime's buffered file stream (fopen, fwrite, fclose)
     virtual HdaStream* OpenStream(const char* path, const char* mode) = 0;
     virtual size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) = 0;
     virtual int CloseStream(HdaStream* stream) = 0;
 };
+
+// Whether something stands at a path, and what the folder listing says it is: one search,
+// closed at once. A wildcard in the path is the caller's to avoid.
+inline bool LookUpEntry(CHost& host, const char* lpPath, DWORD& dwAttributes) {
+    WIN32_FIND_DATAA findData;
+    HANDLE hFind = host.FindFirstFileA(lpPath, &findData);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return false;
+    dwAttributes = findData.dwFileAttributes;
+    host.FindClose(hFind);
+    return true;
+}

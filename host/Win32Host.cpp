@@ -1,6 +1,17 @@
 // The host on the real Windows API: each member forwards to the call of the same name.
 #include "Win32Host.h"
 
+#include "host/Limits.h"
+
+#include <type_traits>
+
+// What the portable code takes on trust, checked against the real <windows.h>: the version
+// record's size, and the type of the one function it looks up at run time (declared here,
+// though Windows 2000 lacks it; decltype references nothing, so nothing is imported).
+static_assert(sizeof(OSVERSIONINFOA) == OSVERSIONINFOA_SIZE, "the version record's size");
+static_assert(std::is_same<PFN_ISWOW64PROCESS, decltype(&::IsWow64Process)>::value,
+              "PFN_ISWOW64PROCESS must match IsWow64Process as <windows.h> declares it");
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -104,6 +115,17 @@ BOOL CWin32Host::DeleteFileA(LPCSTR lpFileName) {
 }
 BOOL CWin32Host::RemoveDirectoryA(LPCSTR lpPathName) {
     return ::RemoveDirectoryA(lpPathName);
+}
+HANDLE CWin32Host::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                               DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                               HANDLE hTemplateFile) {
+    return ::CreateFileA(lpFileName, dwDesiredAccess, dwShareMode, lpSecurityAttributes,
+                         dwCreationDisposition, dwFlagsAndAttributes, hTemplateFile);
+}
+BOOL CWin32Host::GetFileInformationByHandle(HANDLE hFile,
+                                            BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
+    return ::GetFileInformationByHandle(hFile, lpFileInformation);
 }
 
 HdaStream* CWin32Host::OpenStream(const char* path, const char* mode) {

@@ -42,6 +42,11 @@ public:
     BOOL FindClose(HANDLE hFindFile) override;
     BOOL DeleteFileA(LPCSTR lpFileName) override;
     BOOL RemoveDirectoryA(LPCSTR lpPathName) override;
+    HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                       LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                       DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
+    BOOL GetFileInformationByHandle(HANDLE hFile,
+                                    BY_HANDLE_FILE_INFORMATION* lpFileInformation) override;
     HdaStream* OpenStream(const char* path, const char* mode) override;
     size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) override;
     int CloseStream(HdaStream* stream) override;

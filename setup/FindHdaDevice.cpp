@@ -1,10 +1,10 @@
 // Finds the first HD-audio function in the registry that belongs to a known HDMI codec.
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
+#include "setup/DiscFacts.h"
 #include "host/AnsiText.h"
 
 namespace {
-const char HDAUDIO_KEY[] = "SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO";
 const char DEVICE_PATH_PREFIX[] = "HDAUDIO\\";
 // Subkey names of up to 254 characters; a longer one fails its enumeration.
 const DWORD SUBKEY_NAME_SIZE = 255;
@@ -13,7 +13,7 @@ const DWORD SUBKEY_NAME_SIZE = 255;
 bool CInstallApp::FindHdaDevice() {
     DWORD dwSubKeys = 0;
     HKEY hKey = nullptr;
-    if (m_host.RegOpenKeyA(HKEY_LOCAL_MACHINE, HDAUDIO_KEY, &hKey) != ERROR_SUCCESS) {
+    if (m_host.RegOpenKeyA(HKEY_LOCAL_MACHINE, disc::HDAUDIO_KEY, &hKey) != ERROR_SUCCESS) {
         DoMessageBox("Get keyCount fail !!", MB_OK, 0);
         return false;
     }

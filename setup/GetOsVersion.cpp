@@ -1,12 +1,7 @@
 // Classifies the running Windows into an OsCode and, on 5.0 and 5.1, its service pack.
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include <cstring>
-
-namespace {
-// The plain record, not the extended one: Windows checks this size field.
-const DWORD OSVERSIONINFOA_SIZE = 148;
-} // namespace
 
 void CInstallApp::GetOsVersion(OsCode& out) {
     OSVERSIONINFOA info;

@@ -1,17 +1,13 @@
 // Installs the HDMI audio driver for the codec function found, through the disc's install
 // helper, and waits until the helper's window is gone.
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
+#include "setup/DiscFacts.h"
 #include "host/AnsiText.h"
 
 namespace {
 const size_t COMMAND_LINE_SIZE = 512;
 const DWORD WINDOW_POLL_MS = 2000;
-
-const char HELPER_32[] = "chipset\\inshelp\\install.exe";
-const char HELPER_64[] = "chipset\\inshelp\\ins64.exe";
-const char INF_32[] = "chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf";
-const char INF_64[] = "chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\HDMI\\intchdmi.inf";
 
 // The disc root as seen from the program's folder: two levels up, or the folder itself
 // when it has fewer than three backslashes. Worked on the reversed text so that the
@@ -43,10 +39,10 @@ void CInstallApp::InstallHdmiDriver() {
     const CAnsiString strBase = BaseDirectory(text, m_szExeDir);
 
     CAnsiString strCommand = strBase;
-    strCommand += IsWow64Host() ? HELPER_64 : HELPER_32;
+    strCommand += IsWow64Host() ? disc::HELPER_64 : disc::HELPER_32;
     strCommand += ' ';
     strCommand += strBase;
-    strCommand += IsWow64Host() ? INF_64 : INF_32;
+    strCommand += IsWow64Host() ? disc::INF_64 : disc::INF_32;
     strCommand += " \"";
     strCommand += m_szDevicePath;
     strCommand += '"';
@@ -58,7 +54,7 @@ void CInstallApp::InstallHdmiDriver() {
         return;
 
     CAnsiString strTitle = strBase;
-    strTitle += IsWow64Host() ? HELPER_64 : HELPER_32;
+    strTitle += IsWow64Host() ? disc::HELPER_64 : disc::HELPER_32;
 
     if (m_bDebug) {
         m_host.MessageBoxA(nullptr, szCommand, "debug_run", MB_OK);

@@ -1,10 +1,9 @@
 // Tells whether this 32-bit process runs on a 64-bit Windows.
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include <cstring>
 
 namespace {
-const UINT WINDOWS_DIR_SIZE = 255;
 const char SYSWOW64_SUFFIX[] = "\\SysWow64";
 } // namespace
 
@@ -27,16 +26,12 @@ bool CInstallApp::IsWow64Host() {
     // An unreadable Windows directory, or one that leaves no room for the suffix, cannot
     // name SysWow64: the host is taken as 32-bit.
     char szPath[WINDOWS_DIR_SIZE];
-    UINT uLen = m_host.GetWindowsDirectoryA(szPath, WINDOWS_DIR_SIZE);
-    if (uLen == 0 || uLen + sizeof(SYSWOW64_SUFFIX) > WINDOWS_DIR_SIZE)
+    UINT uLen = m_host.GetWindowsDirectoryA(szPath, WINDOWS_DIR_OFFERED);
+    if (uLen == 0 || uLen + sizeof(SYSWOW64_SUFFIX) > WINDOWS_DIR_OFFERED)
         return false;
     std::memcpy(szPath + uLen, SYSWOW64_SUFFIX, sizeof(SYSWOW64_SUFFIX));
 
-    WIN32_FIND_DATAA findData;
-    HANDLE hFind = m_host.FindFirstFileA(szPath, &findData);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return false;
-    bool bDirectory = (findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    m_host.FindClose(hFind);
-    return bDirectory;
+    DWORD dwAttributes = 0;
+    return LookUpEntry(m_host, szPath, dwAttributes) &&
+           (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

@@ -1,5 +1,5 @@
 // Starts a program and blocks until its process has ended.
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include <cstring>
 

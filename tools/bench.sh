@@ -40,7 +40,9 @@ launch() {
     hda_run "$LOG" 600 "$LAUNCHER" "$@" &
     local runner=$! pid="" ticks=0 at_package=""
     while kill -0 "$runner" 2>/dev/null; do
-        [ -z "$pid" ] && pid=$(pgrep -f 'hdasetup\.exe' | head -n 1 || true)
+        # The program itself, whose command line Wine starts with its path, not the launcher
+        # or the time limit, whose command lines only name it.
+        [ -z "$pid" ] && pid=$(pgrep -f '^[A-Za-z]:\\[^ ]*hdasetup\.exe' | head -n 1 || true)
         if [ -n "$pid" ] && [ -r "/proc/$pid/stat" ]; then
             local t
             t=$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null || echo "")
@@ -141,15 +143,18 @@ missing_ms=$(printf '%s\n' "${interactive_missing[@]}" | median)
 ratio() { awk "BEGIN { printf \"%.2f\", $1 / ($2 > 0 ? $2 : 1) }"; }
 verdict() { awk "BEGIN { print ($1) ? \"met\" : \"missed\" }"; }
 
+HOST_KIND="runs no"
+hda_host_runs_32bit && HOST_KIND=runs
 mkdir -p "$(dirname "$OUT")"
 cat > "$OUT" <<REPORT
 # Performance
 
 Measured by \`make bench\` (tools/bench.sh) on $(date -u '+%Y-%m-%d %H:%M UTC'):
 $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo),
-$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1), $(hda_wine --version), every
-figure from the same run, of $HDA_BUILD_LABEL. Times of the program's own phases come from the stand-ins'
-shared clock (GetTickCount); processor time from /proc, in steps of $((1000 / CLK_TCK)) ms.
+$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1), $(hda_wine --version), a host
+that $HOST_KIND 32-bit programs. Every figure is from the same run, of $HDA_BUILD_LABEL.
+Times of the program's own phases come from the stand-ins' shared clock (GetTickCount);
+processor time from /proc, in steps of $((1000 / CLK_TCK)) ms.
 
 | Figure | Measured | Goal | |
 |---|---|---|---|

@@ -142,7 +142,7 @@ else
     row package "none started (see the missing files below)"
 fi
 
-row "HD audio" "registered: HDAUDIO\\$SHADOW_CODEC_FUNCTION"
+row "HD audio" "registered: HDAUDIO\\$(shadow_codec_function)"
 helper=$(hda_log_first "$SHADOW_LOG" helper-start || true)
 if [ -n "$helper" ]; then
     row helper "$helper"

@@ -15,10 +15,13 @@ public:
     // An empty directory of this test's own, as a full path without a trailing backslash.
     virtual std::string Root() = 0;
 
-    // Attributes 0 leave what the system gives a new entry.
+    // Attributes 0 leave what the system gives a new entry. Paths are taken literally:
+    // "sub " and "f." are made with exactly those names.
     virtual void MakeDirectory(const std::string& path, DWORD dwAttributes = 0) = 0;
     virtual void MakeFile(const std::string& path, DWORD dwAttributes = 0) = 0;
     virtual bool Exists(const std::string& path) = 0;
+    // Renames an entry as another program would; false when Windows refuses.
+    virtual bool MoveEntry(const std::string& from, const std::string& to) = 0;
 
     // Subkeys of HKLM\SYSTEM\CurrentControlSet\Enum\HDAUDIO; the key starts empty.
     virtual void AddHdaSubkey(const std::string& name) = 0;

@@ -36,6 +36,35 @@ protected:
         return entries;
     }
 
+    // What a handle opened on path says of the entry: (volume, file index) and attributes,
+    // or nothing when the open fails.
+    struct Seen {
+        bool opened = false;
+        DWORD volume = 0, indexHigh = 0, indexLow = 0, attributes = 0;
+        bool SameAs(const Seen& o) const {
+            return opened && o.opened && volume == o.volume && indexHigh == o.indexHigh &&
+                   indexLow == o.indexLow;
+        }
+    };
+    Seen Open(const std::string& path,
+              DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS) {
+        Seen seen;
+        HANDLE hEntry = host.CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, flags, nullptr);
+        if (hEntry == INVALID_HANDLE_VALUE)
+            return seen;
+        BY_HANDLE_FILE_INFORMATION info;
+        EXPECT_TRUE(host.GetFileInformationByHandle(hEntry, &info)) << path;
+        EXPECT_TRUE(host.CloseHandle(hEntry));
+        seen.opened = true;
+        seen.volume = info.dwVolumeSerialNumber;
+        seen.indexHigh = info.nFileIndexHigh;
+        seen.indexLow = info.nFileIndexLow;
+        seen.attributes = info.dwFileAttributes & SEEN;
+        return seen;
+    }
+
     std::string CurrentDirectory() {
         char szDir[MAX_PATH + 1] = {};
         DWORD dwLen = host.GetCurrentDirectoryA(sizeof(szDir), szDir);
@@ -229,5 +258,101 @@ TEST_F(FilesContract, SetCurrentDirectoryAFailsOnAnythingButADirectoryAndStaysPu
         EXPECT_TRUE(host.SetCurrentDirectoryA(m.to.c_str())) << m.to;
         EXPECT_EQ(m.now, CurrentDirectory()) << m.to;
     }
+}
+
+// The search lists names exactly as they stand; every other call drops trailing dots and
+// blanks from them first, so such a name addresses another entry, or the folder itself.
+TEST_F(FilesContract, TrailingDotsAndBlanksAddressAnotherEntry) {
+    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
+    for (const char* dir : {"sub", "sub ", "...", ". ", ".. "})
+        world->MakeDirectory(root + "\\" + dir);
+    world->MakeFile(root + "\\f");
+    world->MakeFile(root + "\\f.");
+
+    // Wine marks names that begin with a dot hidden; only names and the folder bit count.
+    Listing names;
+    for (const auto& entry : Search(root + "\\*"))
+        names[entry.first] = entry.second & DIR;
+    EXPECT_EQ((Listing{{".", DIR},
+                       {"..", DIR},
+                       {"sub", DIR},
+                       {"sub ", DIR},
+                       {"...", DIR},
+                       {". ", DIR},
+                       {".. ", DIR},
+                       {"f", 0},
+                       {"f.", 0}}),
+              names);
+
+    EXPECT_TRUE(Open("sub ").SameAs(Open("sub")));
+    EXPECT_TRUE(Open("f.").SameAs(Open("f")));
+    for (const char* self : {"...", ". "}) {
+        EXPECT_TRUE(Open(self).SameAs(Open("."))) << self;
+        ASSERT_TRUE(host.SetCurrentDirectoryA(self)) << self;
+        EXPECT_EQ(root, CurrentDirectory()) << self;
+    }
+    ASSERT_TRUE(host.SetCurrentDirectoryA("sub "));
+    EXPECT_EQ(root + "\\sub", CurrentDirectory());
+
+    // Two dots and a blank: the parent by Windows' documented rules, the folder itself
+    // under Wine. Either way not the entry listed.
+    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
+    ASSERT_TRUE(host.SetCurrentDirectoryA(".. "));
+    const std::string now = CurrentDirectory();
+    EXPECT_TRUE(now == root || now == "C:\\") << now;
+    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
+
+    EXPECT_TRUE(host.DeleteFileA("f."));
+    EXPECT_FALSE(world->Exists(root + "\\f"));
+    EXPECT_TRUE(world->Exists(root + "\\f."));
+}
+
+// A handle that reads data and does not share delete keeps its entry where it is: no one
+// can rename or delete it. One that reads only attributes is left out of the sharing check.
+// A folder opens only with backup semantics, and "." is the current directory itself.
+TEST_F(FilesContract, HandleWithoutDeleteSharingHoldsItsEntry) {
+    world->MakeDirectory(root + "\\dir");
+    world->MakeFile(root + "\\file");
+    const DWORD NOT_FOLLOWED = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+    struct {
+        const char* name;
+        DWORD access;
+        bool holds;
+    } cases[] = {
+        {"dir", FILE_READ_DATA | FILE_READ_ATTRIBUTES, true},
+        {"file", FILE_READ_DATA | FILE_READ_ATTRIBUTES, true},
+        {"dir", FILE_READ_ATTRIBUTES, false},
+        {"file", FILE_READ_ATTRIBUTES, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = root + "\\" + c.name;
+        const std::string where = std::string(c.name) + (c.holds ? ", reading" : ", attributes");
+        HANDLE hEntry = host.CreateFileA(path.c_str(), c.access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, NOT_FOLLOWED, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hEntry) << where;
+        BY_HANDLE_FILE_INFORMATION info;
+        ASSERT_TRUE(host.GetFileInformationByHandle(hEntry, &info)) << where;
+        EXPECT_EQ(c.name[0] == 'd' ? DIR : 0, info.dwFileAttributes & SEEN) << where;
+
+        const bool bMoved = world->MoveEntry(path, path + "2");
+        EXPECT_EQ(!c.holds, bMoved) << where;
+        if (bMoved) {
+            ASSERT_TRUE(world->MoveEntry(path + "2", path)) << where;
+        }
+        if (c.holds) {
+            EXPECT_FALSE(c.name[0] == 'd' ? host.RemoveDirectoryA(path.c_str())
+                                          : host.DeleteFileA(path.c_str()))
+                << where;
+            EXPECT_TRUE(world->Exists(path)) << where;
+        }
+        EXPECT_TRUE(host.CloseHandle(hEntry));
+    }
+
+    EXPECT_FALSE(Open(root + "\\dir", FILE_FLAG_OPEN_REPARSE_POINT).opened);
+    EXPECT_TRUE(Open(root + "\\file", FILE_FLAG_OPEN_REPARSE_POINT).opened);
+    EXPECT_FALSE(Open(root + "\\dir").SameAs(Open(root + "\\file")));
+    ASSERT_TRUE(host.SetCurrentDirectoryA((root + "\\dir").c_str()));
+    EXPECT_TRUE(Open(".", FILE_FLAG_BACKUP_SEMANTICS).SameAs(Open(root + "\\dir")));
+    EXPECT_FALSE(Open(root + "\\missing").opened);
 }
 } // namespace

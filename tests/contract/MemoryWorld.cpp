@@ -1,7 +1,7 @@
 // The contract world on the in-memory Windows: every precondition is scripted into a
 // fresh CMemoryHost, whose virtual clock the waits of the tests move.
 #include "ContractWorld.h"
-#include "tests/MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 
 #include <cstdint>
 
@@ -22,6 +22,9 @@ public:
         m_host.AddFile(path, "x", dwAttributes);
     }
     bool Exists(const std::string& path) override { return m_host.Exists(path); }
+    bool MoveEntry(const std::string& from, const std::string& to) override {
+        return m_host.MoveEntry(from, to);
+    }
 
     void AddHdaSubkey(const std::string& name) override { m_host.AddSubkey(name); }
     void ClearHdaSubkeys() override { m_host.m_subkeys.clear(); }

@@ -17,25 +17,31 @@ const char HDA_KEY[] = "SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO";
 const char WINDOW_CLASS[] = "HdaContractWindow";
 const char CHILD_SWITCH[] = "--hda-child";
 
-// Removes a tree whatever its attributes; the world's own clean-up, not the code under test.
+// A full path as the file system takes it, with no dots or blanks dropped from its names.
+std::string Literal(const std::string& path) {
+    return "\\\\?\\" + path;
+}
+
+// Removes a tree whatever its attributes and names; the world's own clean-up, not the code
+// under test.
 void WipeTree(const std::string& path) {
     WIN32_FIND_DATAA data;
-    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &data);
+    HANDLE hFind = ::FindFirstFileA(Literal(path + "\\*").c_str(), &data);
     if (hFind != INVALID_HANDLE_VALUE) {
         do {
             if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
                 continue;
-            const std::string child = path + "\\" + data.cFileName;
+            const std::string child = Literal(path + "\\" + data.cFileName);
             ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                WipeTree(child);
+                WipeTree(path + "\\" + data.cFileName);
             else
                 ::DeleteFileA(child.c_str());
         } while (::FindNextFileA(hFind, &data));
         ::FindClose(hFind);
     }
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::RemoveDirectoryA(path.c_str());
+    ::SetFileAttributesA(Literal(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryA(Literal(path).c_str());
 }
 
 class CWin32World : public CContractWorld {
@@ -62,11 +68,11 @@ public:
     std::string Root() override { return ROOT; }
 
     void MakeDirectory(const std::string& path, DWORD dwAttributes) override {
-        EXPECT_TRUE(::CreateDirectoryA(path.c_str(), nullptr)) << path;
+        EXPECT_TRUE(::CreateDirectoryA(Literal(path).c_str(), nullptr)) << path;
         SetAttributes(path, dwAttributes);
     }
     void MakeFile(const std::string& path, DWORD dwAttributes) override {
-        HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE hFile = ::CreateFileA(Literal(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, hFile) << path;
         DWORD dwWritten = 0;
@@ -75,7 +81,10 @@ public:
         SetAttributes(path, dwAttributes);
     }
     bool Exists(const std::string& path) override {
-        return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return ::GetFileAttributesA(Literal(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    bool MoveEntry(const std::string& from, const std::string& to) override {
+        return ::MoveFileA(Literal(from).c_str(), Literal(to).c_str()) != FALSE;
     }
 
     void AddHdaSubkey(const std::string& name) override {
@@ -130,10 +139,10 @@ private:
     void SetAttributes(const std::string& path, DWORD dwAttributes) {
         if (dwAttributes == 0)
             return;
-        EXPECT_TRUE(::SetFileAttributesA(path.c_str(), dwAttributes)) << path;
+        EXPECT_TRUE(::SetFileAttributesA(Literal(path).c_str(), dwAttributes)) << path;
         // Wine keeps hidden and system in an extended attribute; a file system without
         // them would quietly drop both.
-        EXPECT_EQ(dwAttributes, ::GetFileAttributesA(path.c_str()) & dwAttributes) << path;
+        EXPECT_EQ(dwAttributes, ::GetFileAttributesA(Literal(path).c_str()) & dwAttributes) << path;
     }
 
     CWin32Host m_host;

@@ -28,6 +28,7 @@ scenario "nothing at the marker path"
 reset_marker
 run_program "$PROGRAM" -S
 check_marker
+NORMAL_SECONDS=$ELAPSED
 
 scenario "a 100 KB file"
 reset_marker
@@ -83,5 +84,40 @@ run_program "$PROGRAM" -S
 check "exit code" 0 "$EXIT_CODE"
 check "the folder outside and its files are intact" "$before" "$(cd "$OUTSIDE" && find . -type f -exec md5sum {} + | sort)"
 reset_marker
+
+# Win32 drops trailing dots and blanks from a name, and the ANSI calls turn a full-width
+# backslash (U+FF3C) into "\": each of these names, handed back as it was listed, would
+# address another entry. They stay; the canaries outside must not notice anything.
+scenario "names that Win32 would read as other entries"
+reset_marker
+VICTIM=$C/users/victim
+WIDE_BACKSLASH=$'\xef\xbc\xbc' # U+FF3C in UTF-8
+ESCAPE="..${WIDE_BACKSLASH}users${WIDE_BACKSLASH}victim"
+rm -rf "$VICTIM" "$C/canary.txt"
+mkdir -p "$VICTIM" "$MARKER/..." "$MARKER/. " "$MARKER/.. " "$MARKER/sub" "$MARKER/sub " \
+    "$MARKER/$ESCAPE"
+echo "root canary" > "$C/canary.txt"
+echo "folder canary" > "$VICTIM/canary.txt"
+echo f > "$MARKER/f"
+echo f. > "$MARKER/f."
+echo in > "$MARKER/sub/in.txt"
+echo in > "$MARKER/sub /in.txt"
+echo in > "$MARKER/.../in.txt"
+canaries() { md5sum "$C/canary.txt" "$VICTIM/canary.txt" 2>&1; }
+before=$(canaries)
+run_program "$PROGRAM" -S
+check "exit code" 0 "$EXIT_CODE"
+check_true "well within a normal run's time ($ELAPSED s, normal $NORMAL_SECONDS s)" \
+    awk "BEGIN { exit !($ELAPSED < 2 * $NORMAL_SECONDS + 5) }"
+check "both canaries unchanged" "$before" "$(canaries)"
+for name in "..." ". " ".. " "sub " "f." "$ESCAPE"; do
+    check_true "[$name] stays" test -e "$MARKER/$name"
+done
+check_true "what [sub ] holds stays" test -f "$MARKER/sub /in.txt"
+check_true "plain [sub] is gone" test ! -e "$MARKER/sub"
+check_true "plain [f] is gone" test ! -e "$MARKER/f"
+check_true "no marker over a folder that stays" test -d "$MARKER"
+reset_marker
+rm -rf "$VICTIM" "$C/canary.txt"
 
 finish

@@ -102,7 +102,7 @@ guest_image() {
 }
 
 # guest_manifest: "SOURCE<TAB>PATH IN THE GUEST'S REPO" for each file a run carries in: the
-# scripts, and the 32-bit build with its stand-ins.
+# scripts, and the 32-bit build with its stand-ins and the disc facts it wrote.
 guest_manifest() {
     local f
     for f in "$HDA_REPO"/tests/e2e/*.sh "$HDA_REPO"/tools/lib/*.sh "$HDA_REPO"/tools/disc-check \
@@ -110,7 +110,8 @@ guest_manifest() {
         [ "$f" == "$HDA_REPO/tools/lib/guest.sh" ] && continue # the host's side only
         printf '%s\t%s\n' "$f" "${f#"$HDA_REPO"/}"
     done
-    for f in "$GUEST_WIN32_DIR"/hdasetup.exe "$GUEST_WIN32_DIR"/standins/*.exe; do
+    for f in "$GUEST_WIN32_DIR"/hdasetup.exe "$GUEST_WIN32_DIR"/disc-facts.sh \
+        "$GUEST_WIN32_DIR"/standins/*.exe; do
         printf '%s\t%s\n' "$f" "build/win32/${f#"$GUEST_WIN32_DIR"/}"
     done
 }
@@ -127,7 +128,7 @@ guest_stamp() {
 # guest_need_build: the 32-bit build that the guest runs.
 guest_need_build() {
     local f
-    for f in hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
+    for f in hdasetup.exe disc-facts.sh standins/standin_package.exe standins/standin_helper.exe \
         standins/standin_answerer.exe standins/osversion.exe; do
         [ -f "$GUEST_WIN32_DIR/$f" ] ||
             hda_die "$GUEST_WIN32_DIR/$f is missing: the guest runs the 32-bit build; make it first with 'make win32' in $HDA_REPO"

@@ -9,8 +9,6 @@
 # shellcheck source=wine.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 
-SHADOW_CODEC_FUNCTION=$(hda_function "${HDA_CODECS[1]}")
-
 # shadow_base PROGRAM_FOLDER: the folder, relative to the disc root and with a trailing
 # slash (empty for the root), where the program looks for the helper. The program cuts
 # its own folder after the third backslash from the end, so D:\ and D:\Audio\ stay as they
@@ -105,10 +103,11 @@ shadow_setup() {
     hda_reg_file shadow_setup_reg "$1"
     rm -rf "$WINEPREFIX/drive_c/$HDA_MARKER_NAME"
 }
+shadow_codec_function() { hda_function "${HDA_CODECS[1]}"; }
 shadow_setup_reg() {
     hda_version_reg "$1"
     echo
-    hda_functions_reg "$SHADOW_CODEC_FUNCTION"
+    hda_functions_reg "$(shadow_codec_function)"
 }
 
 # shadow_watch_boxes SCREENSHOT_PREFIX PID: while PID runs, photographs each box of the

@@ -64,6 +64,8 @@ else
 fi
 export WINEDEBUG=-all
 unset WINEARCH
+# The disc's facts come with the build; before it is built they are not there yet.
+[ -f "$HDA_BUILD_DIR/disc-facts.sh" ] && hda_load_disc_facts "$HDA_BUILD_DIR/disc-facts.sh"
 
 hda_wine() { "${HDA_WINE[@]}" "$@"; }
 
@@ -71,10 +73,11 @@ hda_wine() { "${HDA_WINE[@]}" "$@"; }
 # (relative to HDA_BUILD_DIR).
 hda_need_build() {
     local f
-    for f in "$@"; do
+    for f in "$@" disc-facts.sh; do
         [ -f "$HDA_BUILD_DIR/$f" ] ||
             hda_die "$HDA_BUILD_DIR/$f is missing: build it first with 'make' in $HDA_REPO"
     done
+    hda_load_disc_facts "$HDA_BUILD_DIR/disc-facts.sh"
     [ -x "${HDA_WINE[0]}" ] || command -v "${HDA_WINE[0]}" >/dev/null ||
         hda_die "Wine is not installed (${HDA_WINE[0]}): run tools/install-deps.sh as root"
 }
@@ -105,7 +108,8 @@ hda_wine_failed() {
 # reused; exports WINEPREFIX. For the x86-64 twin every prefix is 64-bit, in a folder of
 # its own, so the two kinds never share a prefix.
 hda_prefix() {
-    local dir=$1 name=$2 arch=$3
+    local dir name=$2 arch=$3
+    dir=$(realpath -m "$1") # Wine takes only an absolute WINEPREFIX
     [ -n "$HDA_TWIN" ] && arch=win64 name+=-x64
     export WINEPREFIX=$dir/prefix-$name
     if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
@@ -160,7 +164,7 @@ hda_version_reg() {
 # hda_functions_reg [SUBKEY...]: the lines that leave the HDAUDIO key holding exactly these
 # functions, in order; with "--no-key" alone, no HDAUDIO key at all.
 hda_functions_reg() {
-    local key=HKEY_LOCAL_MACHINE\\${HDA_KEY#HKLM\\} k
+    local key=HKEY_LOCAL_MACHINE\\$HDA_HDAUDIO_KEY k
     echo "[-$key]"
     [ "${1:-}" == --no-key ] && return
     echo

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "MemoryHost.h"
-#include "app/InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include <gtest/gtest.h>
 

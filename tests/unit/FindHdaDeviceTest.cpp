@@ -38,9 +38,10 @@ TEST_F(FindTest, FailuresShowTheirBoxAndLeaveTheDevicePath) {
              h.m_nEnumFailAt = 1;
          },
          false, "Enum Key Fail !!"},
+        // 255 characters, the registry's own limit, is one more than the buffer holds.
         {"name too long for the buffer",
          [](CMemoryHost& h) {
-             h.m_subkeys = {std::string(255, 'A') + "FUNC_01&VEN_1095&DEV_1390"};
+             h.m_subkeys = {std::string(230, 'A') + "FUNC_01&VEN_1095&DEV_1390"};
          },
          false, "Enum Key Fail !!"},
         {"no subkeys", [](CMemoryHost&) {}, true, nullptr},
@@ -90,6 +91,9 @@ TEST_F(FindTest, FirstMatchingSubkeyInIndexOrderWins) {
         {{"FUNC_01&VEN_17E8&DEV_0047&SUBSYS_1", "FUNC_01&VEN_1095&DEV_1390&SUBSYS_2"},
          "HDAUDIO\\FUNC_01&VEN_17E8&DEV_0047&SUBSYS_1"},
         {{"FUNC_01&VEN_1095&DEV_13901"}, "HDAUDIO\\FUNC_01&VEN_1095&DEV_13901"},
+        // The longest name the buffer takes is read whole and passed over.
+        {{std::string(254, 'N'), "FUNC_01&VEN_1095&DEV_1390"},
+         "HDAUDIO\\FUNC_01&VEN_1095&DEV_1390"},
         {{"XYZ FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000"},
          "HDAUDIO\\XYZ FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000"},
     };

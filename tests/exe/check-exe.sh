@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks that hdasetup.exe is one self-contained GUI exe that Windows 2000 loads: header
-# versions 5.0 or lower, GUI subsystem, at most 64 KiB, every imported function on the
-# allowlist of what Windows 2000 SP4 provides, and version information that Windows shows
-# but no icon or manifest. Usage: check-exe.sh EXE ALLOWLIST
+# versions 5.0 or lower, GUI subsystem, Terminal-Server aware, at most 64 KiB, every
+# imported function on the allowlist of what Windows 2000 SP4 provides, and version
+# information that Windows shows but no icon or manifest. Usage: check-exe.sh EXE ALLOWLIST
 set -euo pipefail
 exe=$1
 allowlist=$2
@@ -15,6 +15,11 @@ ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAIL: $1"; }
 
 echo "$dump" | grep -q '^Subsystem.*(Windows GUI)' && ok || bad "not a GUI-subsystem exe"
+# Without 0x8000 a Terminal Server in application mode hands GetWindowsDirectoryA the
+# user's private Windows folder, which has no SysWow64.
+characteristics=$(echo "$dump" | awk '$1 == "DllCharacteristics" { print $2 }')
+if [ -n "$characteristics" ] && (( 0x$characteristics & 0x8000 )); then ok
+else bad "DllCharacteristics ${characteristics:-missing} lacks 0x8000 (Terminal-Server aware)"; fi
 for field in MajorOSystemVersion MajorSubsystemVersion; do
     major=$(echo "$dump" | awk -v f="$field" '$1 == f { print $2 }')
     minor=$(echo "$dump" | awk -v f="${field/Major/Minor}" '$1 == f { print $2 }')

@@ -41,6 +41,8 @@ TEST_F(AnsiTextTest, BackslashSearchesSkipTrailBytes) {
     EXPECT_EQ(5, text.FindChar(path.c_str(), '\\', 4)); // start inside ソ: the next real one
     EXPECT_EQ(-1, text.FindChar(path.c_str(), '\\', 100));
     EXPECT_EQ(-1, text.ReverseFindChar((SO + SO).c_str(), '\\'));
+    EXPECT_EQ(-1, text.FindOneOf((SO + "a").c_str(), ":\\|"));
+    EXPECT_EQ(3, text.FindOneOf((SO + "a|\\").c_str(), ":\\|"));
 }
 
 TEST_F(AnsiTextTest, ReverseKeepsDoubleByteCharactersWhole) {

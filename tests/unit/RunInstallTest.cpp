@@ -133,16 +133,6 @@ TEST_F(InstallTest, SilentGoesOnWhenThePackageCannotStart) {
     EXPECT_EQ(40u, host.FileData("C:\\csb.log").size());
 }
 
-TEST_F(InstallTest, BlankDirectoryIsPassedUnquoted) {
-    host.m_strModulePath = "D:\\My Disc\\Audio\\hdasetup.exe";
-    RunProgram("");
-    RunProgram("-S");
-    EXPECT_EQ("D:\\My Disc\\Audio\\Win2K_XP\\us\\KB888111XPSP2.exe",
-              host.m_launches.at(0).commandLine);
-    EXPECT_EQ("D:\\My Disc\\Audio\\Win2K_XP\\us\\KB888111XPSP2.exe /quiet /o",
-              host.m_launches.at(1).commandLine);
-}
-
 TEST_F(InstallTest, FillsTheInstallerState) {
     RunProgram("");
     EXPECT_STREQ("D:\\Drivers\\Audio\\", app.m_szExeDir);
@@ -152,43 +142,64 @@ TEST_F(InstallTest, FillsTheInstallerState) {
     EXPECT_STREQ("", app.m_szDevicePath);
 }
 
-TEST_F(InstallTest, ProgramDirectoryAtAndPastItsLimit) {
-    // 127 characters with the backslash fit exactly.
+// The program's own path decides the folder that the package, and later the helper, come
+// from. A path that names no folder (the call failed, the path was cut to the buffer, no
+// backslash) starts nothing; a silent run then still writes the marker.
+TEST_F(InstallTest, ModulePathDecidesWhatStarts) {
     const std::string dir127 = "D:\\" + std::string(123, 'a') + "\\";
-    host.m_strModulePath = dir127 + "hdasetup.exe";
-    RunProgram("");
-    EXPECT_EQ(dir127, app.m_szExeDir);
-
-    // One more leaves it empty, never cut, while the package still gets the full path.
-    CMemoryHost longHost;
-    CInstallApp longApp(longHost);
     const std::string dir128 = "D:\\" + std::string(124, 'a') + "\\";
-    longHost.m_strModulePath = dir128 + "hdasetup.exe";
-    longApp.Run(nullptr, "");
-    EXPECT_STREQ("", longApp.m_szExeDir);
-    EXPECT_STREQ("FUNC_01&VEN_17E8&DEV_0047", longApp.m_szHardwareId[2]);
-    EXPECT_EQ(dir128 + "Win2K_XP\\us\\KB888111XPSP2.exe", longHost.m_launches.at(0).commandLine);
-}
-
-TEST_F(InstallTest, ModulePathThatFillsItsBufferStaysTerminated) {
-    host.m_strModulePath = "D:\\" + std::string(600, 'x') + "\\hdasetup.exe";
-    RunProgram("");
-    // Cut at the buffer, the path has no backslash after the drive: the directory is D:\.
-    EXPECT_EQ("D:\\Win2K_XP\\us\\KB888111XPSP2.exe", host.m_launches.at(0).commandLine);
-}
-
-TEST_F(InstallTest, PathWithoutBackslashGivesEmptyDirectory) {
-    host.m_strModulePath = "hdasetup.exe";
-    RunProgram("");
-    EXPECT_STREQ("", app.m_szExeDir);
-    EXPECT_EQ("Win2K_XP\\us\\KB888111XPSP2.exe", host.m_launches.at(0).commandLine);
-}
-
-TEST_F(InstallTest, DoubleByteDirectoryIsCutAtItsRealLastBackslash) {
-    host.SetCodePage(932);
-    host.m_strModulePath = "D:\\\x83\x5C\x83\x74\x83\x67\\hdasetup.exe"; // D:\ソフト\hdasetup.exe
-    RunProgram("");
-    EXPECT_STREQ("D:\\\x83\x5C\x83\x74\x83\x67\\", app.m_szExeDir);
+    const std::string dir499 = "D:\\" + std::string(495, 'x') + "\\";
+    const std::string so = "D:\\\x83\x5C\x83\x74\x83\x67\\"; // D:\ソフト\ in code page 932
+    struct {
+        const char* name;
+        std::string modulePath; // empty: GetModuleFileNameA fails
+        UINT codePage;
+        std::string exeDir;     // m_szExeDir afterwards
+        std::string packageDir; // the package's folder; empty: nothing starts
+    } cases[] = {
+        {"disc folder", "D:\\Drivers\\Audio\\hdasetup.exe", 1252, "D:\\Drivers\\Audio\\",
+         "D:\\Drivers\\Audio\\"},
+        {"blank, passed unquoted", "D:\\My Disc\\Audio\\hdasetup.exe", 1252, "D:\\My Disc\\Audio\\",
+         "D:\\My Disc\\Audio\\"},
+        {"double-byte, cut at its real last backslash", so + "hdasetup.exe", 932, so, so},
+        // ソ.exe: the 0x5C of its first character is no folder boundary.
+        {"double-byte file name in a plain folder", "D:\\Audio\\\x83\x5C.exe", 932, "D:\\Audio\\",
+         "D:\\Audio\\"},
+        {"127 characters fit the state", dir127 + "hdasetup.exe", 1252, dir127, dir127},
+        // Never cut: the state stays empty while the package gets the whole folder.
+        {"128 characters do not", dir128 + "hdasetup.exe", 1252, "", dir128},
+        {"510 characters, the longest read whole", dir499 + "hdasetup.ex", 1252, "", dir499},
+        {"511 characters fill the buffer", dir499 + "hdasetup.exe", 1252, "", ""},
+        {"cut far from its end", "D:\\" + std::string(600, 'x') + "\\hdasetup.exe", 1252, "", ""},
+        {"no backslash", "hdasetup.exe", 1252, "", ""},
+        {"call fails", "", 1252, "", ""},
+    };
+    for (const auto& c : cases) {
+        for (const char* options : {"", "-S"}) {
+            CMemoryHost h;
+            CInstallApp a(h);
+            h.SetCodePage(c.codePage);
+            h.m_strModulePath = c.modulePath;
+            h.m_bModuleFileNameFails = c.modulePath.empty();
+            // A helper a silent run would start if it went on from a folder of its own.
+            h.m_subkeys = {"FUNC_01&VEN_1095&DEV_1390&SUBSYS_1&REV_1"};
+            h.m_strCommandLine = "hdasetup.exe " + std::string(options);
+            EXPECT_EQ(0, a.Run(nullptr, CWinApp::SkipProgramName(h.GetCommandLineA())));
+            const std::string where = std::string(c.name) + " [" + options + "]";
+            EXPECT_EQ(c.exeDir, a.m_szExeDir) << where;
+            const bool bSilent = options[0] != '\0';
+            if (c.packageDir.empty()) {
+                EXPECT_TRUE(h.m_launches.empty()) << where;
+            } else {
+                ASSERT_FALSE(h.m_launches.empty()) << where;
+                EXPECT_EQ(c.packageDir + "Win2K_XP\\us\\KB888111XPSP2.exe" +
+                              (bSilent ? " /quiet /o" : ""),
+                          h.m_launches[0].commandLine)
+                    << where;
+            }
+            EXPECT_EQ(bSilent ? 40u : 0u, h.FileData("C:\\csb.log").size()) << where;
+        }
+    }
 }
 
 TEST_F(InstallTest, StartUpAddsErrorModeBitsAndTitlesBoxesWithTheFileName) {

@@ -2,7 +2,7 @@
 // and whose install steps (one file each under setup/) share only the installer state.
 #pragma once
 
-#include "WinApp.h"
+#include "host/WinApp.h"
 
 #include <cstdint>
 
@@ -49,6 +49,14 @@ public:
     void WriteFinishLog();
     void DeleteTree(const char* lpDirectory, const char* lpPattern);
 
+    // The tree walk's own pieces (setup/DeleteTree.cpp). OpenEntry opens a file or folder
+    // as itself, a link not followed, and reads what it is; RemoveEntry removes a file or a
+    // link as what that handle says it is.
+    HANDLE OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info);
+    void RemoveEntry(const char* lpPath, DWORD dwListedAttributes);
+    bool IsCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here);
+    void EmptyCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here, const char* lpPattern);
+
     // The installer state, zero at start.
     BYTE m_bDebug = 0;
     char m_szDevicePath[DEVICE_PATH_SIZE] = {};
@@ -56,7 +64,3 @@ public:
     char m_szHardwareId[HARDWARE_ID_COUNT][HARDWARE_ID_SIZE] = {};
     int32_t m_nServicePack = 0;
 };
-
-// Copies text into a fixed buffer only when all of it fits with its terminating zero;
-// otherwise the buffer is left untouched and the result is false. Never a cut-off path.
-bool CopyWhole(char* pBuffer, size_t nSize, const CAnsiString& text);

@@ -40,7 +40,7 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
             h.Tree("C:\\"))
             << c.name;
         EXPECT_EQ("C:\\", h.m_strCurrentDir) << c.name;
-        EXPECT_EQ(0, h.m_nOpenStreams + h.m_nOpenSearches) << c.name;
+        EXPECT_EQ(0, h.m_nOpenStreams + h.m_nOpenSearches + h.m_nOpenHandles) << c.name;
     }
 }
 
@@ -51,11 +51,26 @@ TEST_F(InstallTest, ReadOnlyMarkerIsLeftAsItWas) {
     EXPECT_TRUE(host.m_boxes.empty());
 }
 
-TEST_F(InstallTest, DirectoryThatCannotBeEmptiedStays) {
-    host.AddFile("C:\\csb.log\\sub\\locked", "old", FILE_ATTRIBUTE_READONLY);
-    host.AddFile("C:\\csb.log\\gone");
-    app.WriteFinishLog();
-    EXPECT_EQ((std::vector<std::string>{"sub\\", "sub\\locked"}), host.Tree("C:\\csb.log"));
+TEST_F(InstallTest, DirectoryThatCannotBeEmptiedStaysWithoutAMarker) {
+    struct {
+        const char* name;
+        const char* stays; // below C:\csb.log\sub
+        DWORD attributes;
+    } cases[] = {
+        {"read-only file", "locked", FILE_ATTRIBUTE_READONLY},
+        {"name with a trailing dot", "f.", 0},
+    };
+    for (const auto& c : cases) {
+        CMemoryHost h;
+        CInstallApp a(h);
+        h.AddFile(std::string("C:\\csb.log\\sub\\") + c.stays, "old", c.attributes);
+        h.AddFile("C:\\csb.log\\gone");
+        a.WriteFinishLog();
+        EXPECT_EQ((std::vector<std::string>{"sub\\", std::string("sub\\") + c.stays}),
+                  h.Tree("C:\\csb.log"))
+            << c.name;
+        EXPECT_EQ(0, h.m_nOpenHandles) << c.name;
+    }
 }
 
 TEST_F(InstallTest, LinkAtOrInsideTheMarkerPathKeepsItsTarget) {

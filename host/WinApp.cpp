@@ -1,14 +1,9 @@
 // The minimal application base: start-up, title, message box, exit code.
-#include "WinApp.h"
+#include "host/WinApp.h"
 
 #include "host/AnsiText.h"
 
 #include <cstring>
-
-namespace {
-// Large enough for any module path Windows reports to ANSI callers.
-const DWORD MODULE_PATH_SIZE = 512;
-} // namespace
 
 int CWinApp::Run(HINSTANCE hInstance, const char* lpCmdLine) {
     // Started programs inherit the error mode, so the packages and the helper are also
@@ -26,12 +21,19 @@ int CWinApp::Run(HINSTANCE hInstance, const char* lpCmdLine) {
     return 0;
 }
 
-void CWinApp::SetCurrentHandles() {
-    char szPath[MODULE_PATH_SIZE] = {};
-    DWORD dwLen = m_host.GetModuleFileNameA(m_hInstance, szPath, MODULE_PATH_SIZE - 1);
-    if (dwLen >= MODULE_PATH_SIZE)
+DWORD CWinApp::ReadModulePath(HINSTANCE hModule, char (&szPath)[MODULE_PATH_SIZE]) {
+    // One byte is kept back so the path is terminated even where Windows 2000 and XP fill
+    // the whole offered size without a terminating zero.
+    DWORD dwLen = m_host.GetModuleFileNameA(hModule, szPath, MODULE_PATH_SIZE - 1);
+    if (dwLen >= MODULE_PATH_SIZE - 1)
         dwLen = MODULE_PATH_SIZE - 1;
     szPath[dwLen] = '\0';
+    return dwLen;
+}
+
+void CWinApp::SetCurrentHandles() {
+    char szPath[MODULE_PATH_SIZE] = {};
+    ReadModulePath(m_hInstance, szPath);
 
     // The title is the file name without directory and extension: cut at the last ".",
     // then keep what follows the last "\", "/" or ":". Only the backslash can be the

@@ -4,7 +4,7 @@
 # that both exes have the same SHA-256: what a disc maker relies on to match a disc's exe
 # to a commit. Usage: check-reproducible.sh [TOOLCHAIN_FILE [WORK_DIR]]
 set -euo pipefail
-REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 toolchain=${1:-$REPO/cmake/mingw-i686.cmake}
 work=${2:-$REPO/build/reproducible}
 [ -f "$toolchain" ] || { echo "missing toolchain file $toolchain" >&2; exit 1; }

@@ -1,6 +1,6 @@
 // An in-memory Windows for the unit tests: a virtual clock, scripted processes and
-// windows, a registry, a file tree with attributes and links, and a record of every
-// call the steps make that a test wants to check.
+// windows, a registry, a file tree with attributes, links and sharing, and a record of
+// every call the steps make that a test wants to check.
 #pragma once
 
 #include "host/Host.h"
@@ -32,10 +32,20 @@ public:
     // A subkey of the HD-audio key, placed where Windows would enumerate it.
     void AddSubkey(const std::string& name);
 
+    // The scripting calls take every name literally, as a file system holds it ("sub "
+    // and "f." included); only the CHost calls read names the way Win32 does.
     void AddDirectory(const std::string& path, DWORD attributes = 0);
     void AddFile(const std::string& path, const std::string& data = "", DWORD attributes = 0);
     // A directory junction: attributes directory and reparse point, leading to target.
+    // Made over an existing folder, it turns that folder into a junction in place.
     void AddLink(const std::string& path, const std::string& target);
+    // An entry in folder whose name the ANSI listing reports as listedName, a text that no
+    // path can address as one name: Windows shows a full-width backslash as "".
+    void AddListedAs(const std::string& folder, const std::string& listedName,
+                     DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
+    // Renames an entry as another program would: it fails while a handle holds the entry
+    // without delete sharing, as it does for the current directory.
+    bool MoveEntry(const std::string& from, const std::string& to);
     bool Exists(const std::string& path);
     std::string FileData(const std::string& path);
     // Every path below root (root excluded), in a stable order, directories with a
@@ -65,11 +75,18 @@ public:
     std::vector<uint64_t> m_sleeps;
     std::vector<std::string> m_findWindowTitles;
     std::vector<std::string> m_events; // calls in order, as "Api text"
+    // Runs before each file-system call is carried out, with its event text: the moment
+    // for a test to swap an entry between two calls.
+    std::function<void(const std::string&)> m_beforeFileCall;
     std::function<void(const Box&)> m_onMessageBox;
     std::vector<UINT> m_errorModes;
     int m_nInitCommonControls = 0;
     int m_nOpenHandles = 0;
     int m_nOpenSearches = 0;
+    // The order a directory search lists a folder's entries in, after "." and "..": real
+    // file systems promise none, so a walk must not depend on it.
+    enum class ListOrder { Insertion, Reversed, Sorted };
+    ListOrder m_listOrder = ListOrder::Insertion;
     int m_nOpenKeys = 0;
     int m_nOpenStreams = 0;
     int m_nWindowsDirReads = 0;
@@ -82,6 +99,7 @@ public:
     // --- State the test sets -------------------------------------------------------
     std::string m_strCommandLine = "hdasetup.exe";
     std::string m_strModulePath = "D:\\Drivers\\Audio\\hdasetup.exe";
+    bool m_bModuleFileNameFails = false;
     bool m_bVersionFails = false;
     OSVERSIONINFOA m_version;
     bool m_bHasIsWow64Process = true;
@@ -135,6 +153,11 @@ public:
     BOOL FindClose(HANDLE hFindFile) override;
     BOOL DeleteFileA(LPCSTR lpFileName) override;
     BOOL RemoveDirectoryA(LPCSTR lpPathName) override;
+    HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                       LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                       DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
+    BOOL GetFileInformationByHandle(HANDLE hFile,
+                                    BY_HANDLE_FILE_INFORMATION* lpFileInformation) override;
     HdaStream* OpenStream(const char* path, const char* mode) override;
     size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) override;
     int CloseStream(HdaStream* stream) override;
@@ -142,6 +165,8 @@ public:
 private:
     struct Node {
         std::string name;
+        char drive = 'C';
+        DWORD index = 0; // the file index, unique while the host lives
         DWORD attributes = 0;
         std::string data;
         std::string target; // reparse points only
@@ -151,8 +176,10 @@ private:
     };
     struct Path {
         bool valid = false;
+        bool relative = false; // given relative to the current directory
         char drive = 'C';
         std::vector<std::string> parts;
+        Node* base = nullptr; // when set, parts start in this folder, not at the drive's root
     };
     struct Program {
         std::string path;
@@ -178,15 +205,32 @@ private:
         Node* node;
         std::string buffer;
     };
+    struct File {
+        Node* node;
+        DWORD access;
+        DWORD share;
+    };
 
-    Path ParsePath(const std::string& text) const;
+    // bWin32 reads the text as the Win32 calls do (trailing dots and blanks dropped, "."
+    // and ".." resolved); otherwise every name is taken as it stands.
+    Path ParsePath(const std::string& text, bool bWin32) const;
+    // A path as the file calls other than SetCurrentDirectoryA read it: Windows resolves a
+    // relative name that leads below the current directory through the handle that
+    // SetCurrentDirectoryA opened, not through the directory's path.
+    Path ParseThroughCurrent(const std::string& text);
+    Node* CurrentNode();
     Node* Lookup(const Path& path, bool followLast, int depth = 0);
     Node* Lookup(const std::string& text, bool followLast) {
-        return Lookup(ParsePath(text), followLast);
+        return Lookup(ParsePath(text, false), followLast);
     }
     Node* ParentOf(const Path& path);
     Node* Create(const std::string& path, DWORD attributes);
+    Node* NewChild(Node* parent, const std::string& name, DWORD attributes);
+    std::unique_ptr<Node> Take(Node* node);
     void Detach(Node* node);
+    bool Shares(Node* node, DWORD access, DWORD share);
+    bool LeadByte(BYTE b) const;
+    void Note(const std::string& event);
     static bool SameName(const std::string& a, const std::string& b);
     static bool Matches(const std::string& pattern, const std::string& name);
     static WIN32_FIND_DATAA Record(const std::string& name, DWORD attributes, size_t size);
@@ -204,5 +248,13 @@ private:
     std::map<uintptr_t, bool> m_threads;      // thread handles
     std::map<uintptr_t, Search> m_searches;
     std::map<HdaStream*, std::unique_ptr<Stream>> m_streams;
+    std::map<uintptr_t, File> m_files; // file and folder handles
+    // Removed entries stay here, so a handle that still names one stays valid.
+    std::vector<std::unique_ptr<Node>> m_removed;
     uintptr_t m_nextHandle = 0x100;
+    DWORD m_nextIndex = 1;
+    // The folder the current directory's handle holds, and the path it was opened for; a
+    // test that sets m_strCurrentDir directly has it looked up again.
+    Node* m_pCurrentNode = nullptr;
+    std::string m_strCurrentNodePath;
 };

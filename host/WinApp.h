@@ -5,6 +5,7 @@
 
 #include "host/AnsiString.h"
 #include "host/Host.h"
+#include "host/Limits.h"
 
 class CWinApp {
 public:
@@ -34,6 +35,10 @@ public:
     const char* CmdLine() const { return m_strCmdLine.c_str(); }
 
 protected:
+    // A module's full path, always terminated; the length Windows gave, where
+    // MODULE_PATH_SIZE - 1 means the path filled the buffer and may be cut.
+    DWORD ReadModulePath(HINSTANCE hModule, char (&szPath)[MODULE_PATH_SIZE]);
+
     CHost& m_host;
 
 private:

@@ -1,17 +1,14 @@
 // The run sequence: options, installer state, package choice and the steps of each mode.
-#include "InstallApp.h"
+#include "setup/InstallApp.h"
 
 #include "host/AnsiText.h"
-
-#include <cstring>
+#include "setup/DiscFacts.h"
 
 namespace {
-const DWORD MODULE_PATH_SIZE = 512;
-
 const char* const HARDWARE_IDS[HARDWARE_ID_COUNT] = {
-    "FUNC_01&VEN_1095&DEV_1390",
-    "FUNC_01&VEN_1095&DEV_1392",
-    "FUNC_01&VEN_17E8&DEV_0047",
+    disc::CODEC_1095_1390,
+    disc::CODEC_1095_1392,
+    disc::CODEC_17E8_0047,
 };
 
 struct PackageRow {
@@ -20,10 +17,14 @@ struct PackageRow {
     const char* pszSilent;
 };
 
-const PackageRow PACKAGE_WIN2003 = {"Win2K3\\us\\KB888111", "Srvrtm.exe", "Srvrtm.exe /quiet /o"};
-const PackageRow PACKAGE_XPSP1 = {"Win2K_XP\\us\\KB888111", "XPSP1.exe", "XPSP1.exe /quiet /o"};
-const PackageRow PACKAGE_XPSP2 = {"Win2K_XP\\us\\KB888111", "XPSP2.exe", "XPSP2.exe /quiet /o"};
-const PackageRow PACKAGE_W2KSP4 = {"Win2K_XP\\us\\KB888111", "W2KSP4.exe", "W2KSP4.exe /quiet /o"};
+const PackageRow PACKAGE_WIN2003 = {disc::PACKAGE_FOLDER_2003, disc::PACKAGE_FILE_SRVRTM,
+                                    disc::PACKAGE_FILE_SRVRTM_SILENT};
+const PackageRow PACKAGE_XPSP1 = {disc::PACKAGE_FOLDER_XP, disc::PACKAGE_FILE_XPSP1,
+                                  disc::PACKAGE_FILE_XPSP1_SILENT};
+const PackageRow PACKAGE_XPSP2 = {disc::PACKAGE_FOLDER_XP, disc::PACKAGE_FILE_XPSP2,
+                                  disc::PACKAGE_FILE_XPSP2_SILENT};
+const PackageRow PACKAGE_W2KSP4 = {disc::PACKAGE_FOLDER_XP, disc::PACKAGE_FILE_W2KSP4,
+                                   disc::PACKAGE_FILE_W2KSP4_SILENT};
 
 const PackageRow& ChoosePackage(OsCode code, int32_t nServicePack) {
     if (code == OS_WIN2003)
@@ -33,13 +34,6 @@ const PackageRow& ChoosePackage(OsCode code, int32_t nServicePack) {
     return PACKAGE_W2KSP4;
 }
 } // namespace
-
-bool CopyWhole(char* pBuffer, size_t nSize, const CAnsiString& text) {
-    if (text.size() + 1 > nSize)
-        return false;
-    std::memcpy(pBuffer, text.c_str(), text.size() + 1);
-    return true;
-}
 
 bool CInstallApp::RunInstall() {
     m_bDebug = 0;
@@ -58,14 +52,21 @@ bool CInstallApp::RunInstall() {
 
     m_host.InitCommonControls();
 
-    // One byte is kept back so the path is terminated even where Windows 2000 and XP fill
-    // the whole buffer without a terminating zero.
     char szModulePath[MODULE_PATH_SIZE] = {};
-    m_host.GetModuleFileNameA(nullptr, szModulePath, MODULE_PATH_SIZE - 1);
+    const DWORD dwLen = ReadModulePath(nullptr, szModulePath);
+    // A failed call, a path cut to the buffer, or one without a folder names no disc: a
+    // package or helper joined to it would be taken from the current directory or from a
+    // cut folder. Nothing built on the program's own folder runs then; the marker does not
+    // need it, and a silent run still ends with it, as when the package cannot start.
+    const int nLastSlash = (dwLen == 0 || dwLen >= MODULE_PATH_SIZE - 1)
+                               ? -1
+                               : text.ReverseFindChar(szModulePath, '\\');
+    if (nLastSlash < 0) {
+        if (bSilent)
+            WriteFinishLog();
+        return false;
+    }
     strWork = szModulePath;
-
-    // A path without a backslash does not occur in practice; it gives an empty directory.
-    int nLastSlash = text.ReverseFindChar(strWork.c_str(), '\\');
     strWork.Truncate(static_cast<size_t>(nLastSlash + 1));
 
     // A directory too long for m_szExeDir leaves it empty, which the driver step takes

@@ -1,0 +1,270 @@
+// Emptying a directory tree through the current directory, and never leaving it.
+#include "Fixture.h"
+
+namespace {
+using Paths = std::vector<std::string>;
+
+// Everything on drive C: but the tree C:\work\tree.
+Paths Outside(CMemoryHost& host) {
+    Paths all = host.Tree("C:\\");
+    all.erase(std::remove_if(all.begin(), all.end(),
+                             [](const std::string& e) { return e.rfind("work\\tree\\", 0) == 0; }),
+              all.end());
+    return all;
+}
+
+// Every delete test runs with the folders listed in each of these orders: a file system
+// promises none, and a walk that stops at the first entry it cannot remove, or that
+// relies on what comes first, fails in one of them.
+class DeleteTest : public InstallTest,
+                   public ::testing::WithParamInterface<CMemoryHost::ListOrder> {
+protected:
+    void SetUp() override {
+        host.m_listOrder = GetParam();
+        host.m_strCurrentDir = "C:\\work";
+        host.AddDirectory("C:\\work");
+        host.AddFile("C:\\work\\keep.txt", "mine");
+    }
+    // Three levels with files at every level.
+    void AddTree(const std::string& top) {
+        host.AddFile(top + "\\a.txt", "1");
+        host.AddFile(top + "\\noext", "2");
+        host.AddFile(top + "\\sub1\\b.txt", "3");
+        host.AddFile(top + "\\sub1\\sub2\\c.txt", "4");
+        host.AddFile(top + "\\sub1\\sub2\\sub3\\d.txt", "5");
+        host.AddDirectory(top + "\\empty");
+    }
+};
+
+TEST_P(DeleteTest, RelativeNameRemovesEverythingTopIncluded) {
+    AddTree("C:\\work\\tree");
+    app.DeleteTree("tree", "*.*");
+    EXPECT_EQ(Paths{"keep.txt"}, host.Tree("C:\\work"));
+    EXPECT_EQ("C:\\work", host.m_strCurrentDir);
+    EXPECT_EQ(0, host.m_nOpenSearches);
+}
+
+// From the tree's parent and from an unrelated folder: the walk comes back to where it
+// started, not to wherever ".." leads from the tree.
+TEST_P(DeleteTest, FullPathEmptiesButLeavesTheTop) {
+    host.AddDirectory("C:\\Users\\me");
+    for (const char* start : {"C:\\work", "C:\\Users\\me"}) {
+        AddTree("C:\\work\\tree");
+        host.m_strCurrentDir = start;
+        app.DeleteTree("C:\\work\\tree", "*.*");
+        EXPECT_EQ((Paths{"keep.txt", "tree\\"}), host.Tree("C:\\work")) << start;
+        EXPECT_EQ(start, host.m_strCurrentDir);
+    }
+}
+
+TEST_P(DeleteTest, ReadOnlyFileKeepsItselfAndItsParents) {
+    AddTree("C:\\work\\tree");
+    host.AddFile("C:\\work\\tree\\sub1\\sub2\\locked.txt", "x", FILE_ATTRIBUTE_READONLY);
+    app.DeleteTree("tree", "*.*");
+    EXPECT_EQ((Paths{"keep.txt", "tree\\", "tree\\sub1\\", "tree\\sub1\\sub2\\",
+                     "tree\\sub1\\sub2\\locked.txt"}),
+              host.Tree("C:\\work"));
+    EXPECT_EQ("C:\\work", host.m_strCurrentDir);
+}
+
+TEST_P(DeleteTest, HiddenSystemAndDotNamedEntriesGoLikeAnyOther) {
+    host.AddFile("C:\\work\\tree\\h.sys", "", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    host.AddDirectory("C:\\work\\tree\\.dot", FILE_ATTRIBUTE_HIDDEN);
+    host.AddFile("C:\\work\\tree\\.dot\\.hidden", "", FILE_ATTRIBUTE_HIDDEN);
+    host.AddDirectory("C:\\work\\tree\\..x");
+    app.DeleteTree("tree", "*.*");
+    EXPECT_EQ(Paths{"keep.txt"}, host.Tree("C:\\work"));
+}
+
+TEST_P(DeleteTest, DotNamesAndMissingDirectoriesChangeNothing) {
+    AddTree("C:\\work\\tree");
+    const Paths before = host.Tree("C:\\");
+    for (const char* name : {".", "..", "missing", "keep.txt", "C:\\nowhere"}) {
+        host.m_events.clear();
+        app.DeleteTree(name, "*.*");
+        EXPECT_EQ(before, host.Tree("C:\\")) << name;
+        EXPECT_EQ("C:\\work", host.m_strCurrentDir) << name;
+        EXPECT_EQ(0, std::count_if(host.m_events.begin(), host.m_events.end(),
+                                   [](const std::string& e) { return e.rfind("Delete", 0) == 0; }))
+            << name;
+    }
+}
+
+TEST_P(DeleteTest, EmptyDirectoryIsRemoved) {
+    host.AddDirectory("C:\\work\\empty");
+    app.DeleteTree("empty", "*.*");
+    EXPECT_EQ(Paths{"keep.txt"}, host.Tree("C:\\work"));
+}
+
+TEST_P(DeleteTest, PatternDecidesWhatIsEnteredAndDeleted) {
+    host.AddFile("C:\\work\\tree\\a.txt");
+    host.AddFile("C:\\work\\tree\\b.log");
+    host.AddFile("C:\\work\\tree\\d.txt\\inner.txt");
+    host.AddFile("C:\\work\\tree\\nodot\\x.txt");
+    app.DeleteTree("tree", "*.txt");
+    EXPECT_EQ((Paths{"b.log", "nodot\\", "nodot\\x.txt"}), host.Tree("C:\\work\\tree"));
+}
+
+TEST_P(DeleteTest, LinksAreRemovedNeverFollowed) {
+    host.AddFile("C:\\Users\\me\\precious.doc", "years of work");
+    host.AddFile("C:\\Users\\me\\sub\\more.doc", "more");
+    host.AddFile("C:\\work\\tree\\a.txt");
+    host.AddLink("C:\\work\\tree\\link", "C:\\Users\\me");
+    host.AddLink("C:\\work\\tree\\sub\\deeper", "C:\\Users");
+    const Paths outside = host.Tree("C:\\Users");
+    app.DeleteTree("tree", "*.*");
+    EXPECT_EQ(outside, host.Tree("C:\\Users"));
+    EXPECT_EQ(Paths{"keep.txt"}, host.Tree("C:\\work"));
+    EXPECT_EQ("C:\\work", host.m_strCurrentDir);
+}
+
+TEST_P(DeleteTest, TooDeepCurrentDirectoryChangesNothing) {
+    for (size_t length : {250u, 256u, 258u}) {
+        const std::string deep = "C:\\" + std::string(length - 3, 'd');
+        host.AddFile(deep + "\\tree\\a.txt");
+        host.m_strCurrentDir = deep;
+        host.m_events.clear();
+        app.DeleteTree("tree", "*.*");
+        EXPECT_EQ(length == 250u, !host.Exists(deep + "\\tree")) << length;
+        EXPECT_EQ(deep, host.m_strCurrentDir) << length;
+    }
+}
+
+// Win32 reads a name with trailing dots or blanks as another entry, and the ANSI listing
+// shows a full-width backslash as "\\": such names stay, with what they hold and the folders
+// above them. Beside them everything goes, and nothing outside the tree changes.
+TEST_P(DeleteTest, NamesThatReadAsOtherEntriesStay) {
+    const std::string tree = "C:\\work\\tree\\";
+    const std::string so = "\x83\x5C"; // ソ in code page 932: its second byte is "\\"
+    struct {
+        const char* name;
+        UINT codePage;
+        std::function<void(CMemoryHost&)> setUp;
+        Paths remain; // of the tree; empty: the tree is gone
+    } cases[] = {
+        {"three dots, read as the folder itself",
+         1252,
+         [&](CMemoryHost& h) { h.AddFile(tree + "...\\in.txt"); },
+         {"...\\", "...\\in.txt"}},
+        {"dot and blank",
+         1252,
+         [&](CMemoryHost& h) { h.AddFile(tree + ". \\in.txt"); },
+         {". \\", ". \\in.txt"}},
+        {"two dots and a blank, read as the parent",
+         1252,
+         [&](CMemoryHost& h) { h.AddFile(tree + ".. \\in.txt"); },
+         {".. \\", ".. \\in.txt"}},
+        {"sub and, listed first, sub with a blank beside a junction named sub",
+         1252,
+         [&](CMemoryHost& h) {
+             h.AddFile(tree + "sub \\in.txt");
+             h.AddLink(tree + "sub", "C:\\outside");
+         },
+         {"sub \\", "sub \\in.txt"}},
+        {"f beside f.",
+         1252,
+         [&](CMemoryHost& h) {
+             h.AddFile(tree + "f.", "dot");
+             h.AddFile(tree + "f", "plain");
+         },
+         {"f."}},
+        {"full-width backslashes, shown as a way out",
+         1252,
+         [&](CMemoryHost& h) { h.AddListedAs(tree, "..\\..\\outside"); },
+         {"..\\..\\outside\\"}},
+        {"double-byte name with a backslash byte goes",
+         932,
+         [&](CMemoryHost& h) { h.AddFile(tree + so + "\\in.txt"); },
+         {}},
+    };
+    for (const auto& c : cases) {
+        CMemoryHost h;
+        CInstallApp a(h);
+        h.m_listOrder = GetParam();
+        h.SetCodePage(c.codePage);
+        h.m_strCurrentDir = "C:\\work";
+        h.AddFile("C:\\work\\keep.txt", "mine");
+        h.AddFile("C:\\outside\\sub\\in.txt", "theirs");
+        h.AddFile("C:\\outside\\f", "theirs");
+        h.AddFile(tree + "plain\\in.txt");
+        c.setUp(h);
+        const Paths outside = Outside(h);
+        a.DeleteTree("tree", "*.*");
+        EXPECT_EQ(c.remain, h.Tree("C:\\work\\tree")) << c.name;
+        EXPECT_EQ(!c.remain.empty(), h.Exists("C:\\work\\tree")) << c.name;
+        EXPECT_EQ(outside, Outside(h)) << c.name;
+        EXPECT_EQ("C:\\work", h.m_strCurrentDir) << c.name;
+        EXPECT_EQ(0, h.m_nOpenHandles + h.m_nOpenSearches) << c.name;
+        // One search per folder walked: a walk that goes round in circles searches on.
+        EXPECT_LE(h.m_nFileSearches, 3) << c.name;
+    }
+}
+
+// Someone swaps an entry for a junction to a folder outside between two of the walk's
+// calls. A folder the walk is working on is held and cannot be swapped; what is not held
+// can be, and the walk never follows it.
+TEST_P(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
+    struct {
+        const char* name;
+        const char* before; // the call before which the swap is tried
+        const char* entry;
+        bool inPlace; // made a junction where it stands instead of being renamed away
+        bool swapped; // whether the swap can succeed
+    } cases[] = {
+        {"folder, after its check", "SetCurrentDirectoryA sub", "C:\\work\\tree\\sub", false,
+         false},
+        {"the tree, on the way back", "SetCurrentDirectoryA C:\\work\\tree", "C:\\work\\tree",
+         false, false},
+        {"folder, before its check", "CreateFileA sub", "C:\\work\\tree\\sub", false, true},
+        {"empty folder, after its check, in place", "SetCurrentDirectoryA empty",
+         "C:\\work\\tree\\empty", true, true},
+        {"file, between its check and its deletion", "DeleteFileA f", "C:\\work\\tree\\f", false,
+         true},
+    };
+    for (const auto& c : cases) {
+        CMemoryHost h;
+        CInstallApp a(h);
+        h.m_listOrder = GetParam();
+        h.m_strCurrentDir = "C:\\work";
+        h.AddFile("C:\\work\\tree\\sub\\deeper\\in.txt");
+        h.AddFile("C:\\work\\tree\\f");
+        h.AddDirectory("C:\\work\\tree\\empty");
+        h.AddFile("C:\\outside\\f", "theirs");
+        h.AddFile("C:\\outside\\deeper\\in.txt", "theirs");
+        h.AddFile("C:\\outside\\sub\\in.txt", "theirs");
+        const Paths outside = h.Tree("C:\\outside");
+        bool bTried = false;
+        bool bSwapped = false;
+        h.m_beforeFileCall = [&](const std::string& call) {
+            if (bTried || call != c.before)
+                return;
+            bTried = true;
+            bSwapped = c.inPlace || h.MoveEntry(c.entry, "C:\\work\\moved");
+            if (bSwapped)
+                h.AddLink(c.entry, "C:\\outside");
+        };
+        a.DeleteTree("tree", "*.*");
+        EXPECT_TRUE(bTried) << c.name;
+        EXPECT_EQ(c.swapped, bSwapped) << c.name;
+        EXPECT_EQ(outside, h.Tree("C:\\outside")) << c.name;
+        EXPECT_EQ("C:\\work", h.m_strCurrentDir) << c.name;
+        EXPECT_EQ(0, h.m_nOpenHandles + h.m_nOpenSearches) << c.name;
+    }
+}
+
+std::string OrderName(const ::testing::TestParamInfo<CMemoryHost::ListOrder>& info) {
+    switch (info.param) {
+    case CMemoryHost::ListOrder::Reversed:
+        return "Reversed";
+    case CMemoryHost::ListOrder::Sorted:
+        return "Sorted";
+    default:
+        return "Insertion";
+    }
+}
+INSTANTIATE_TEST_SUITE_P(ListOrders, DeleteTest,
+                         ::testing::Values(CMemoryHost::ListOrder::Insertion,
+                                           CMemoryHost::ListOrder::Reversed,
+                                           CMemoryHost::ListOrder::Sorted),
+                         OrderName);
+} // namespace
