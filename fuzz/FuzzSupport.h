@@ -23,9 +23,9 @@
 namespace fuzz {
 
 const char* const HARDWARE_IDS[HARDWARE_ID_COUNT] = {
-    "FUNC_01&VEN_1095&DEV_1390",
-    "FUNC_01&VEN_1095&DEV_1392",
-    "FUNC_01&VEN_17E8&DEV_0047",
+    disc::CODEC_1095_1390,
+    disc::CODEC_1095_1392,
+    disc::CODEC_17E8_0047,
 };
 
 // Code page 932's lead bytes, written out here rather than asked of the host under test.
