@@ -1,5 +1,6 @@
 // Fuzzes the tree delete over random in-memory trees with junctions that lead out of the
-// tree, back into it or nowhere, names that Win32 reads as other entries, and an entry
+// tree, back into it or nowhere, names that Win32 reads as other entries or as devices
+// (never to be opened as one), and an entry
 // swapped for a junction between two of the walk's calls: nothing outside the tree may
 // change, the current directory must come back, no handle may stay open, and a tree with
 // nothing locked, odd or swapped in it must go entirely.
@@ -20,6 +21,10 @@ const char* const OUTSIDE[] = {"C:\\",        "C:\\work",   "C:\\outside", "C:\\
 const char* const ODD_NAMES[] = {"...", ". ", ".. ", "a.", "a ", "b. .", "..  "};
 // Names as the ANSI listing shows full-width backslashes: a way out, if handed back.
 const char* const LISTED_AS[] = {"..\\..\\outside", "..\\..", "..\\..\\WINDOWS", "a\\..\\.."};
+// Names Win32 reads as devices wherever they stand; a file or an empty folder of such a
+// name still goes.
+const char* const DEVICE_NAMES[] = {"nul",    "CON.txt", "com1",  "Lpt9.tar.gz",
+                                    "aux .x", "PRN",     "conin$"};
 
 enum Mode { RELATIVE_FROM_WORK, FULL_FROM_WORK, FULL_FROM_ELSEWHERE, MODE_COUNT };
 
@@ -75,9 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool bLeft = false; // something the walk must leave: read-only, or an odd name
     size_t nLongest = sizeof(TREE) - 1;
     while (input.remaining_bytes() > 0 && dirs.size() < 200) {
-        const int op = input.ConsumeIntegralInRange<int>(0, 6);
+        const int op = input.ConsumeIntegralInRange<int>(0, 7);
         const std::string parent = dirs[input.ConsumeIntegralInRange<size_t>(0, dirs.size() - 1)];
-        std::string name = op == 5 ? Pick(input, ODD_NAMES) : NextName(input, op == 4 ? 120 : 12);
+        std::string name = op == 5   ? Pick(input, ODD_NAMES)
+                           : op == 7 ? Pick(input, DEVICE_NAMES)
+                                     : NextName(input, op == 4 ? 120 : 12);
         std::string path = parent + "\\" + name;
         if (op != 6 && host.Exists(path))
             continue;
@@ -117,6 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             bLeft = true;
             path.clear();
             break;
+        case 7:
+            if (input.ConsumeBool())
+                host.AddFile(path, "x");
+            else
+                host.AddDirectory(path);
+            break;
         }
         if (!path.empty())
             entries.push_back(path);
@@ -154,6 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(host.m_strCurrentDir == currentBefore);
     FUZZ_CHECK(host.m_nOpenSearches == 0);
     FUZZ_CHECK(host.m_nOpenHandles == 0);
+    FUZZ_CHECK(host.m_nDeviceOpens == 0);
 
     // With every entry matched, nothing to leave, no swap and every path short enough to
     // be a current directory, the walk reaches everything.

@@ -7,8 +7,8 @@
 
 #include <cstddef>
 
-// The completion marker is written through the C runtime's buffered stream, not a
-// Win32 file handle; the seam carries it so the tests can see those bytes too.
+// The completion marker is written through the C runtime's buffered stream, on a Win32
+// file handle the program opened itself; the seam carries it so the tests see those bytes.
 struct HdaStream;
 
 class CHost {
@@ -68,9 +68,12 @@ public:
                                HANDLE hTemplateFile) = 0;
     virtual BOOL GetFileInformationByHandle(HANDLE hFile,
                                             BY_HANDLE_FILE_INFORMATION* lpFileInformation) = 0;
+    virtual BOOL SetEndOfFile(HANDLE hFile) = 0;
 
-    // The C runtime's buffered file stream (fopen, fwrite, fclose)
-    virtual HdaStream* OpenStream(const char* path, const char* mode) = 0;
+    // The C runtime's buffered file stream: _open_osfhandle and _fdopen attach one to an open
+    // file handle, which the stream then owns (on failure the handle is closed); fwrite,
+    // fclose.
+    virtual HdaStream* AttachStream(HANDLE hFile, const char* mode) = 0;
     virtual size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) = 0;
     virtual int CloseStream(HdaStream* stream) = 0;
 };

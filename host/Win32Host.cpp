@@ -14,6 +14,9 @@ static_assert(std::is_same<PFN_ISWOW64PROCESS, decltype(&::IsWow64Process)>::val
 
 #include <commctrl.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 
 LPSTR CWin32Host::GetCommandLineA() {
@@ -128,8 +131,21 @@ BOOL CWin32Host::GetFileInformationByHandle(HANDLE hFile,
     return ::GetFileInformationByHandle(hFile, lpFileInformation);
 }
 
-HdaStream* CWin32Host::OpenStream(const char* path, const char* mode) {
-    return reinterpret_cast<HdaStream*>(std::fopen(path, mode));
+BOOL CWin32Host::SetEndOfFile(HANDLE hFile) {
+    return ::SetEndOfFile(hFile);
+}
+
+HdaStream* CWin32Host::AttachStream(HANDLE hFile, const char* mode) {
+    // No _O_TEXT: the descriptor is binary, as "wb" asks of the stream.
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(hFile), 0);
+    if (fd == -1) {
+        ::CloseHandle(hFile);
+        return nullptr;
+    }
+    FILE* pFile = ::_fdopen(fd, mode);
+    if (pFile == nullptr)
+        ::_close(fd); // closes the handle with it
+    return reinterpret_cast<HdaStream*>(pFile);
 }
 size_t CWin32Host::WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) {
     return std::fwrite(data, size, count, reinterpret_cast<FILE*>(stream));

@@ -47,7 +47,8 @@ public:
                        DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
     BOOL GetFileInformationByHandle(HANDLE hFile,
                                     BY_HANDLE_FILE_INFORMATION* lpFileInformation) override;
-    HdaStream* OpenStream(const char* path, const char* mode) override;
+    BOOL SetEndOfFile(HANDLE hFile) override;
+    HdaStream* AttachStream(HANDLE hFile, const char* mode) override;
     size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) override;
     int CloseStream(HdaStream* stream) override;
 };

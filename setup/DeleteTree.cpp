@@ -8,6 +8,10 @@
 //   Win32 drops trailing dots and blanks ("sub " is "sub", "..." is "."), and the ANSI
 //   listing turns characters it cannot show into look-alikes (a full-width backslash comes
 //   back as "\"), so such names are left alone; they keep their folder, and the marker.
+//   A name that Win32 reads as a device wherever it stands ("nul.txt", "COM1") is never
+//   handed back as it is: opening it would open the device. It is removed through the
+//   literal form (\\?\) of its full path, once that path is proved to lead to the held
+//   folder; a folder of such a name is not entered, and goes only when it is empty.
 // - What an entry is, is decided from a handle on the entry itself, opened without
 //   following a link and without delete sharing. A folder's handle stays open while the
 //   walk is inside, so no one can rename, delete or replace that folder meanwhile.
@@ -56,6 +60,32 @@ bool IsPlainName(const CAnsiText& text, const char* pszName) {
     // also turns away "." and "..".
     const char last = pszName[nLength - 1];
     return last != '.' && last != ' ';
+}
+
+bool SameLetters(const char* pszName, const char* pszUpper, size_t nLength) {
+    for (size_t i = 0; i < nLength; ++i) {
+        const char c = pszName[i] >= 'a' && pszName[i] <= 'z' ? pszName[i] - 'a' + 'A' : pszName[i];
+        if (c != pszUpper[i])
+            return false;
+    }
+    return true;
+}
+
+// Win32 reads these as devices in any folder, in any case, with any extension and with
+// blanks before it; kernel32 itself opens the console for CONIN$ and CONOUT$. They are all
+// ASCII, and no trail byte is a dot, so the first dot ends the stem in every code page.
+bool IsDeviceName(const CAnsiText& text, const char* pszName) {
+    if (SameLetters(pszName, "CONIN$", 7) || SameLetters(pszName, "CONOUT$", 8))
+        return true;
+    const int nDot = text.FindChar(pszName, '.');
+    size_t nStem = nDot >= 0 ? static_cast<size_t>(nDot) : std::strlen(pszName);
+    while (nStem > 0 && pszName[nStem - 1] == ' ')
+        --nStem;
+    if (nStem == 3)
+        return SameLetters(pszName, "CON", 3) || SameLetters(pszName, "PRN", 3) ||
+               SameLetters(pszName, "AUX", 3) || SameLetters(pszName, "NUL", 3);
+    return nStem == 4 && (SameLetters(pszName, "COM", 3) || SameLetters(pszName, "LPT", 3)) &&
+           pszName[3] >= '1' && pszName[3] <= '9';
 }
 
 bool IsPlainFolder(DWORD dwAttributes) {
@@ -114,9 +144,36 @@ void CInstallApp::RemoveEntry(const char* lpPath, DWORD dwListedAttributes) {
         // Listed as a link, opened as something else: Wine opens a Unix symbolic link as
         // its target even when asked not to follow it, and removing it by name would
         // remove the target. Left alone.
-    } else if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    } else if (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        m_host.RemoveDirectoryA(lpPath); // goes only when it is empty
+    } else {
         m_host.DeleteFileA(lpPath);
     }
+}
+
+void CInstallApp::RemoveDeviceNamed(const BY_HANDLE_FILE_INFORMATION& here, const char* lpName,
+                                    DWORD dwListedAttributes) {
+    char szHere[SAVED_DIR_SIZE];
+    const DWORD dwLen = m_host.GetCurrentDirectoryA(SAVED_DIR_SIZE, szHere);
+    if (dwLen == 0 || dwLen >= SAVED_DIR_SIZE || !IsDriveRootPath(szHere))
+        return;
+    // The literal path is read from the drive's root, not through the current directory's
+    // handle: it must lead to the folder held. Every folder of the tree on it is held
+    // without delete sharing and is not empty, so none can be renamed or made a junction.
+    CAnsiString strPath = "\\\\?\\";
+    strPath += szHere;
+    BY_HANDLE_FILE_INFORMATION there;
+    HANDLE hThere = OpenEntry(strPath.c_str(), there);
+    if (hThere == INVALID_HANDLE_VALUE)
+        return;
+    m_host.CloseHandle(hThere);
+    if (!SameEntry(there, here))
+        return;
+    CAnsiText text(m_host);
+    if (text.ReverseFindChar(szHere, '\\') != static_cast<int>(dwLen) - 1)
+        strPath += '\\';
+    strPath += lpName;
+    RemoveEntry(strPath.c_str(), dwListedAttributes);
 }
 
 void CInstallApp::EmptyCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here,
@@ -129,7 +186,9 @@ void CInstallApp::EmptyCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here,
     do {
         if (!IsPlainName(text, findData.cFileName))
             continue;
-        if (IsPlainFolder(findData.dwFileAttributes)) {
+        if (IsDeviceName(text, findData.cFileName)) {
+            RemoveDeviceNamed(here, findData.cFileName, findData.dwFileAttributes);
+        } else if (IsPlainFolder(findData.dwFileAttributes)) {
             DeleteTree(findData.cFileName, lpPattern);
             // Not back where it was: every further name would be read somewhere else.
             if (!IsCurrentDirectory(here))

@@ -28,6 +28,13 @@ const OsCode OS_UNKNOWN = 0;
 extern PFN_ISWOW64PROCESS g_pfnIsWow64Process;
 PFN_ISWOW64PROCESS LookUpIsWow64Process(CHost& host);
 
+// Whether a path starts at a drive's root, as C:\WINDOWS does: the only kind of path that the
+// marker's and the walk's literal paths are built on.
+inline bool IsDriveRootPath(const char* psz) {
+    const char c = psz[0];
+    return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && psz[1] == ':' && psz[2] == '\\';
+}
+
 // Installer-state buffer sizes, bytes including the terminating zero.
 const size_t DEVICE_PATH_SIZE = 255;
 const size_t EXE_DIR_SIZE = 128;
@@ -56,6 +63,12 @@ public:
     void RemoveEntry(const char* lpPath, DWORD dwListedAttributes);
     bool IsCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here);
     void EmptyCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here, const char* lpPattern);
+    // A name Win32 would read as a device, removed through the literal path of the held
+    // current directory.
+    void RemoveDeviceNamed(const BY_HANDLE_FILE_INFORMATION& here, const char* lpName,
+                           DWORD dwListedAttributes);
+    // The marker file, opened for writing only when it can be nothing but the marker.
+    HANDLE OpenMarker(const char* lpPath);
 
     // The installer state, zero at start.
     BYTE m_bDebug = 0;

@@ -6,19 +6,48 @@
 #include <cstring>
 
 namespace {
-
-bool IsDriveRoot(const char* psz) {
-    char c = psz[0];
-    return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && psz[1] == ':' && psz[2] == '\\';
-}
+// Read attributes too: what the handle is, is decided from the handle.
+const DWORD MARKER_ACCESS = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
+// The sharing a "wb" stream has: other programs may read and write the marker meanwhile.
+const DWORD MARKER_SHARING = FILE_SHARE_READ | FILE_SHARE_WRITE;
 } // namespace
+
+HANDLE CInstallApp::OpenMarker(const char* lpPath) {
+    // A file this run creates can hold nothing but the marker. Not following a link, the
+    // create fails on whatever stands at the path, a link or a device included.
+    HANDLE hFile =
+        m_host.CreateFileA(lpPath, MARKER_ACCESS, MARKER_SHARING, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (hFile != INVALID_HANDLE_VALUE)
+        return hFile;
+
+    // An entry that could not be cleared: written only when the handle says it is a plain,
+    // writable file and that no other name shares it (a hard link would carry the marker
+    // into a file elsewhere). Opened without truncating, and cut through this same handle.
+    // Windows refuses to open a read-only file for writing; Wine, run as root, does not.
+    hFile = m_host.CreateFileA(lpPath, MARKER_ACCESS, MARKER_SHARING, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return hFile;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool bOwn =
+        m_host.GetFileInformationByHandle(hFile, &info) &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                  FILE_ATTRIBUTE_READONLY)) == 0 &&
+        info.nNumberOfLinks == 1 && m_host.SetEndOfFile(hFile);
+    if (!bOwn) {
+        m_host.CloseHandle(hFile);
+        return INVALID_HANDLE_VALUE;
+    }
+    return hFile;
+}
 
 void CInstallApp::WriteFinishLog() {
     // Without a readable Windows directory that starts at a drive root there is no
     // marker path, and guessing one could delete a stranger's file: do nothing.
     char szWindowsDir[WINDOWS_DIR_SIZE] = {};
     UINT uLen = m_host.GetWindowsDirectoryA(szWindowsDir, WINDOWS_DIR_OFFERED);
-    if (uLen == 0 || uLen >= WINDOWS_DIR_OFFERED || !IsDriveRoot(szWindowsDir))
+    if (uLen == 0 || uLen >= WINDOWS_DIR_OFFERED || !IsDriveRootPath(szWindowsDir))
         return;
 
     CAnsiString strMarker(szWindowsDir, 3);
@@ -38,7 +67,11 @@ void CInstallApp::WriteFinishLog() {
         }
     }
 
-    HdaStream* pStream = m_host.OpenStream(strMarker.c_str(), "wb");
+    HANDLE hMarker = OpenMarker(strMarker.c_str());
+    if (hMarker == INVALID_HANDLE_VALUE)
+        return;
+    // The stream holds the bytes and hands them to the system at the close.
+    HdaStream* pStream = m_host.AttachStream(hMarker, "wb");
     if (pStream == nullptr)
         return;
     m_host.WriteStream(disc::MARKER_TEXT, 1, sizeof(disc::MARKER_TEXT) - 1, pStream);

@@ -19,6 +19,8 @@ public:
     // "sub " and "f." are made with exactly those names.
     virtual void MakeDirectory(const std::string& path, DWORD dwAttributes = 0) = 0;
     virtual void MakeFile(const std::string& path, DWORD dwAttributes = 0) = 0;
+    // A second name for an existing file.
+    virtual void MakeHardLink(const std::string& path, const std::string& existing) = 0;
     virtual bool Exists(const std::string& path) = 0;
     // Renames an entry as another program would; false when Windows refuses.
     virtual bool MoveEntry(const std::string& from, const std::string& to) = 0;

@@ -40,7 +40,7 @@ protected:
     // or nothing when the open fails.
     struct Seen {
         bool opened = false;
-        DWORD volume = 0, indexHigh = 0, indexLow = 0, attributes = 0;
+        DWORD volume = 0, indexHigh = 0, indexLow = 0, attributes = 0, size = 0, links = 0;
         bool SameAs(const Seen& o) const {
             return opened && o.opened && volume == o.volume && indexHigh == o.indexHigh &&
                    indexLow == o.indexLow;
@@ -62,6 +62,8 @@ protected:
         seen.indexHigh = info.nFileIndexHigh;
         seen.indexLow = info.nFileIndexLow;
         seen.attributes = info.dwFileAttributes & SEEN;
+        seen.size = info.nFileSizeLow;
+        seen.links = info.nNumberOfLinks;
         return seen;
     }
 
@@ -172,15 +174,53 @@ TEST_F(FilesContract, DeleteFileAFailsOnReadOnlyFilesAndDirectoriesOnly) {
     EXPECT_FALSE(host.DeleteFileA((root + "\\missing.txt").c_str()));
 }
 
-TEST_F(FilesContract, DeleteFileAFailsWhileTheStreamHoldsTheFile) {
-    const std::string path = root + "\\open.log";
-    HdaStream* pStream = host.OpenStream(path.c_str(), "wb");
+// What the marker's write relies on: a create that fails on any name already there, a hard
+// link that is one file under two names (index, link count, sharing), a cut through the
+// handle, and a stream that takes the handle over. A name Win32 reads as a device is reached
+// as a file only through its literal path.
+TEST_F(FilesContract, CreateNewAndHardLinksAreWhatTheMarkerRelyOn) {
+    const std::string path = root + "\\marker.log";
+    auto open = [&](const std::string& name, DWORD disposition, DWORD access) {
+        return host.CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                disposition, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    HdaStream* pStream = host.AttachStream(open(path, CREATE_NEW, GENERIC_WRITE), "wb");
     ASSERT_NE(nullptr, pStream);
     EXPECT_EQ(1u, host.WriteStream("abc", 3, 1, pStream));
     EXPECT_FALSE(host.DeleteFileA(path.c_str()));
     EXPECT_EQ(0, host.CloseStream(pStream));
-    EXPECT_TRUE(host.DeleteFileA(path.c_str()));
-    EXPECT_FALSE(world->Exists(path));
+    EXPECT_EQ(3u, Open(path).size);
+    world->MakeDirectory(root + "\\dir");
+    for (const std::string& taken : {path, root + "\\dir"})
+        EXPECT_EQ(INVALID_HANDLE_VALUE, open(taken, CREATE_NEW, GENERIC_WRITE)) << taken;
+
+    world->MakeHardLink(root + "\\link", path);
+    EXPECT_TRUE(Open(root + "\\link").SameAs(Open(path)));
+    EXPECT_EQ(2u, Open(path).links);
+    HANDLE hHolder = open(path, OPEN_EXISTING, FILE_READ_DATA);
+    EXPECT_FALSE(host.DeleteFileA((root + "\\link").c_str()));
+    HANDLE hLink = open(root + "\\link", OPEN_EXISTING, GENERIC_WRITE);
+    EXPECT_TRUE(host.SetEndOfFile(hLink));
+    EXPECT_TRUE(host.CloseHandle(hLink));
+    EXPECT_EQ(0u, Open(path).size);
+    EXPECT_TRUE(host.CloseHandle(hHolder));
+    EXPECT_TRUE(host.DeleteFileA((root + "\\link").c_str()));
+    EXPECT_EQ(1u, Open(path).links);
+
+    for (const char* device : {"nul.txt", "COM1", "aux .log"}) {
+        const std::string plain = root + "\\" + device;
+        world->MakeFile(plain);
+        HANDLE hPlain = open(plain, OPEN_EXISTING, FILE_READ_ATTRIBUTES);
+        BY_HANDLE_FILE_INFORMATION info;
+        EXPECT_TRUE(hPlain == INVALID_HANDLE_VALUE ||
+                    !host.GetFileInformationByHandle(hPlain, &info) ||
+                    info.nFileIndexLow != Open("\\\\?\\" + plain).indexLow)
+            << device;
+        if (hPlain != INVALID_HANDLE_VALUE)
+            host.CloseHandle(hPlain);
+        EXPECT_FALSE(host.DeleteFileA(plain.c_str())) << device;
+        EXPECT_TRUE(host.DeleteFileA(("\\\\?\\" + plain).c_str())) << device;
+    }
 }
 
 TEST_F(FilesContract, RemoveDirectoryAOnlyRemovesEmptyDirectories) {

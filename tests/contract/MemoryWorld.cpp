@@ -21,6 +21,9 @@ public:
     void MakeFile(const std::string& path, DWORD dwAttributes) override {
         m_host.AddFile(path, "x", dwAttributes);
     }
+    void MakeHardLink(const std::string& path, const std::string& existing) override {
+        m_host.AddHardLink(path, existing);
+    }
     bool Exists(const std::string& path) override { return m_host.Exists(path); }
     bool MoveEntry(const std::string& from, const std::string& to) override {
         return m_host.MoveEntry(from, to);

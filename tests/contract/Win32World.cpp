@@ -80,6 +80,10 @@ public:
         ::CloseHandle(hFile);
         SetAttributes(path, dwAttributes);
     }
+    void MakeHardLink(const std::string& path, const std::string& existing) override {
+        EXPECT_TRUE(::CreateHardLinkA(Literal(path).c_str(), Literal(existing).c_str(), nullptr))
+            << path;
+    }
     bool Exists(const std::string& path) override {
         return ::GetFileAttributesA(Literal(path).c_str()) != INVALID_FILE_ATTRIBUTES;
     }

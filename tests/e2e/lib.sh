@@ -12,7 +12,8 @@ REPO=$HDA_REPO
 WINE_DIR=${HDA_WINE_DIR:-$REPO/build/wine}
 SCRATCH=$WINE_DIR/scratch/$HDA_CALLER
 hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
-    standins/standin_answerer.exe standins/standin_attrib.exe standins/osversion.exe
+    standins/standin_answerer.exe standins/standin_attrib.exe standins/standin_hold.exe \
+    standins/osversion.exe
 
 PASSED=0
 FAILED=0

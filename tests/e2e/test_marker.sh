@@ -85,6 +85,34 @@ check "exit code" 0 "$EXIT_CODE"
 check "the folder outside and its files are intact" "$before" "$(cd "$OUTSIDE" && find . -type f -exec md5sum {} + | sort)"
 reset_marker
 
+# A log viewer holds a file open without delete sharing; its hard link at the marker path
+# then cannot be deleted, and writing the marker there would overwrite that file.
+scenario "a file outside, hard-linked at the marker path and held open"
+ln "$OUTSIDE/thesis.doc" "$MARKER"
+rm -f "$SCRATCH/held"
+mkdir -p "$SCRATCH"
+hda_wine "$(hda_standin hold)" "$(hda_winpath "$OUTSIDE/thesis.doc")" "$(hda_winpath "$SCRATCH/held")" 60000 &
+HOLDER=$!
+for _ in $(seq 100); do [ -e "$SCRATCH/held" ] && break; sleep 0.1; done
+check_true "the holder has the file open" test -e "$SCRATCH/held"
+run_program "$PROGRAM" -S
+kill "$HOLDER" 2>/dev/null || true
+wait "$HOLDER" 2>/dev/null || true
+check "exit code" 0 "$EXIT_CODE"
+check "the file outside is unchanged" "$before" "$(cd "$OUTSIDE" && find . -type f -exec md5sum {} + | sort)"
+reset_marker
+
+# Opened by their plain names, these would be devices; the walk removes them by their
+# literal paths, and the marker takes the tree's place.
+scenario "a tree with names Win32 reads as devices"
+mkdir -p "$MARKER/sub/deeper" "$MARKER/con"
+for name in nul.txt sub/COM1 "sub/deeper/Aux .tar.gz" sub/lpt9.log; do
+    echo x > "$MARKER/$name"
+done
+run_program "$PROGRAM" -S
+check_marker
+reset_marker
+
 # Win32 drops trailing dots and blanks from a name, and the ANSI calls turn a full-width
 # backslash (U+FF3C) into "\": each of these names, handed back as it was listed, would
 # address another entry. They stay; the canaries outside must not notice anything.

@@ -1,5 +1,6 @@
-// The in-memory Windows' files: the current directory, a tree of folders, files and
-// links with Win32's name rules, searches, handles with sharing, and the C runtime's stream.
+// The in-memory Windows' files: the current directory, a tree of folders, files, links and
+// hard links with Win32's name rules and device names, searches, handles with sharing, and
+// the C runtime's stream.
 #include "MemoryHost.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ DWORD CMemoryHost::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
 BOOL CMemoryHost::SetCurrentDirectoryA(LPCSTR lpPathName) {
     Note(std::string("SetCurrentDirectoryA ") + lpPathName);
     Path path = ParsePath(lpPathName, true);
-    Node* node = Lookup(path, true);
+    Node* node = path.device ? nullptr : Lookup(path, true);
     if (node == nullptr || !node->IsDirectory())
         return FALSE;
     // Windows keeps the path as given (a link stays a link in it), normalised.
@@ -51,9 +52,29 @@ bool CMemoryHost::SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
+bool CMemoryHost::IsDevice(const std::string& name) {
+    // Win2000's rule: the stem before the first dot, without trailing blanks, in any case.
+    std::string stem = name.substr(0, name.find('.'));
+    stem.erase(stem.find_last_not_of(' ') + 1);
+    if (SameName(name, "conin$") || SameName(name, "conout$"))
+        return true;
+    for (const char* device : {"con", "prn", "aux", "nul"})
+        if (SameName(stem, device))
+            return true;
+    const std::string head = stem.substr(0, 3);
+    return stem.size() == 4 && (SameName(head, "com") || SameName(head, "lpt")) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
 CMemoryHost::Path CMemoryHost::ParsePath(const std::string& text, bool bWin32) const {
     Path path;
     std::string rest;
+    // The literal form: a full path taken as the file system holds it, and no device.
+    if (text.compare(0, 4, "\\\\?\\") == 0) {
+        if (text.size() < 7 || text[5] != ':' || text[6] != '\\')
+            return path;
+        return ParsePath(text.substr(4), false);
+    }
     if (text.size() >= 2 && text[1] == ':') {
         if (text.size() > 2 && text[2] != '\\' && text[2] != '/')
             return path; // drive-relative paths are not used by the program
@@ -111,6 +132,7 @@ CMemoryHost::Path CMemoryHost::ParsePath(const std::string& text, bool bWin32) c
     if (!flush())
         return path;
     path.valid = true;
+    path.device = bWin32 && !path.parts.empty() && IsDevice(path.parts.back());
     return path;
 }
 
@@ -246,13 +268,20 @@ void CMemoryHost::AddLink(const std::string& path, const std::string& target) {
     Create(path, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)->target = target;
 }
 
+void CMemoryHost::AddHardLink(const std::string& path, const std::string& existing) {
+    Node* file = FileOf(Lookup(existing, false));
+    Node* name = Create(path, file->attributes);
+    name->file = file;
+    ++file->links;
+}
+
 bool CMemoryHost::Exists(const std::string& path) {
     return Lookup(path, false) != nullptr;
 }
 
 std::string CMemoryHost::FileData(const std::string& path) {
     Node* node = Lookup(path, true);
-    return node ? node->data : std::string();
+    return node ? FileOf(node)->data : std::string();
 }
 
 void CMemoryHost::CollectTree(Node* node, const std::string& prefix,
@@ -288,6 +317,7 @@ std::unique_ptr<CMemoryHost::Node> CMemoryHost::Take(Node* node) {
 }
 
 void CMemoryHost::Detach(Node* node) {
+    --FileOf(node)->links;
     m_removed.push_back(Take(node));
 }
 
@@ -304,14 +334,14 @@ bool CMemoryHost::Shares(Node* node, DWORD access, DWORD share) {
     };
     if ((access & DATA) == 0)
         return true;
+    // Sharing is the file's, whichever of its names a handle was opened by.
     std::vector<File> holders;
     for (const auto& file : m_files)
-        if (file.second.node == node)
+        if (FileOf(file.second.node) == FileOf(node))
             holders.push_back(file.second);
-    // The C runtime opens a "wb" stream for writing, sharing read and write.
     for (const auto& stream : m_streams)
-        if (stream.second->node == node)
-            holders.push_back({node, FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE});
+        if (FileOf(stream.second->node) == FileOf(node))
+            holders.push_back({node, stream.second->access, stream.second->share});
     // The process holds its current directory open for traversal, sharing read and write.
     if (node == CurrentNode())
         holders.push_back({node, FILE_EXECUTE, FILE_SHARE_READ | FILE_SHARE_WRITE});
@@ -385,8 +415,8 @@ HANDLE CMemoryHost::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFi
         const size_t first = search.entries.size();
         for (auto& child : node->children)
             if (Matches(last, child->name))
-                search.entries.push_back(
-                    Record(child->name, child->attributes, child->data.size()));
+                search.entries.push_back(Record(child->name, FileOf(child.get())->attributes,
+                                                FileOf(child.get())->data.size()));
         auto children = search.entries.begin() + static_cast<std::ptrdiff_t>(first);
         if (m_listOrder == ListOrder::Reversed)
             std::reverse(children, search.entries.end());
@@ -399,7 +429,8 @@ HANDLE CMemoryHost::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFi
         Path path = ParseThroughCurrent(text);
         Node* node = path.parts.empty() ? nullptr : Lookup(path, false);
         if (node != nullptr)
-            search.entries.push_back(Record(node->name, node->attributes, node->data.size()));
+            search.entries.push_back(
+                Record(node->name, FileOf(node)->attributes, FileOf(node)->data.size()));
     }
     if (search.entries.empty())
         return INVALID_HANDLE_VALUE;
@@ -429,8 +460,9 @@ BOOL CMemoryHost::FindClose(HANDLE hFindFile) {
 BOOL CMemoryHost::DeleteFileA(LPCSTR lpFileName) {
     Note(std::string("DeleteFileA ") + lpFileName);
     Path path = ParseThroughCurrent(lpFileName);
-    Node* node = path.parts.empty() ? nullptr : Lookup(path, false);
-    if (node == nullptr || node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY) ||
+    Node* node = path.parts.empty() || path.device ? nullptr : Lookup(path, false);
+    if (node == nullptr || node->IsDirectory() ||
+        (FileOf(node)->attributes & FILE_ATTRIBUTE_READONLY) ||
         !Shares(node, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
         return FALSE;
     Detach(node);
@@ -440,7 +472,7 @@ BOOL CMemoryHost::DeleteFileA(LPCSTR lpFileName) {
 BOOL CMemoryHost::RemoveDirectoryA(LPCSTR lpPathName) {
     Note(std::string("RemoveDirectoryA ") + lpPathName);
     Path path = ParseThroughCurrent(lpPathName);
-    Node* node = path.parts.empty() ? nullptr : Lookup(path, false);
+    Node* node = path.parts.empty() || path.device ? nullptr : Lookup(path, false);
     if (node == nullptr || !node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY))
         return FALSE;
     // A junction goes as a link; its target is not looked at.
@@ -456,55 +488,83 @@ HANDLE CMemoryHost::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
                                 LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                                 DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
     Note(std::string("CreateFileA ") + lpFileName);
-    // Only opening what exists is modelled; the program creates nothing through this call.
-    if (dwCreationDisposition != OPEN_EXISTING || hTemplateFile != nullptr)
+    // Opening what exists and creating what does not are modelled; nothing else is used.
+    if ((dwCreationDisposition != OPEN_EXISTING && dwCreationDisposition != CREATE_NEW) ||
+        hTemplateFile != nullptr)
         return INVALID_HANDLE_VALUE;
-    const bool bFollow = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) == 0;
-    Node* node = Lookup(ParseThroughCurrent(lpFileName), bFollow);
-    if (node == nullptr)
-        return INVALID_HANDLE_VALUE;
-    // A folder opens only with backup semantics.
-    if (node->IsDirectory() && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0)
-        return INVALID_HANDLE_VALUE;
-    if (!Shares(node, dwDesiredAccess, dwShareMode))
-        return INVALID_HANDLE_VALUE;
+    // GENERIC_WRITE as the file system maps it.
+    const DWORD dwAccess = dwDesiredAccess & GENERIC_WRITE
+                               ? dwDesiredAccess | FILE_WRITE_DATA | FILE_APPEND_DATA
+                               : dwDesiredAccess;
+    const Path path = ParseThroughCurrent(lpFileName);
+    Node* node = nullptr;
+    if (path.device) {
+        // Windows opens the device, whatever the folder holds under that name.
+        ++m_nDeviceOpens;
+        node = &m_device;
+    } else if (dwCreationDisposition == CREATE_NEW) {
+        // Whatever stands at the name, a link or a dangling junction included, makes it fail.
+        Node* parent = ParentOf(path);
+        if (parent == nullptr || Lookup(path, false) != nullptr)
+            return INVALID_HANDLE_VALUE;
+        node = NewChild(parent, path.parts.back(), FILE_ATTRIBUTE_ARCHIVE);
+    } else {
+        const bool bFollow = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) == 0;
+        node = Lookup(path, bFollow);
+        if (node == nullptr)
+            return INVALID_HANDLE_VALUE;
+        // A folder opens only with backup semantics; a read-only file not for writing.
+        if (node->IsDirectory() && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0)
+            return INVALID_HANDLE_VALUE;
+        if ((dwAccess & FILE_WRITE_DATA) && !node->IsDirectory() &&
+            (FileOf(node)->attributes & FILE_ATTRIBUTE_READONLY))
+            return INVALID_HANDLE_VALUE;
+        if (!Shares(node, dwAccess, dwShareMode))
+            return INVALID_HANDLE_VALUE;
+    }
     HANDLE hFile = NewHandle();
-    m_files[reinterpret_cast<uintptr_t>(hFile)] = File{node, dwDesiredAccess, dwShareMode};
+    m_files[reinterpret_cast<uintptr_t>(hFile)] = File{node, dwAccess, dwShareMode};
     return hFile;
 }
 
 BOOL CMemoryHost::GetFileInformationByHandle(HANDLE hFile,
                                              BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
     auto it = m_files.find(reinterpret_cast<uintptr_t>(hFile));
-    if (it == m_files.end())
+    // A device has no file information to give.
+    if (it == m_files.end() || it->second.node == &m_device)
         return FALSE;
-    const Node* node = it->second.node;
+    const Node* node = FileOf(it->second.node);
     std::memset(lpFileInformation, 0, sizeof(*lpFileInformation));
     lpFileInformation->dwFileAttributes = node->attributes;
     lpFileInformation->dwVolumeSerialNumber = 0x48440000u + static_cast<DWORD>(node->drive);
     lpFileInformation->nFileSizeLow = static_cast<DWORD>(node->data.size());
-    lpFileInformation->nNumberOfLinks = 1;
+    lpFileInformation->nNumberOfLinks = static_cast<DWORD>(node->links);
     lpFileInformation->nFileIndexLow = node->index;
+    return TRUE;
+}
+
+BOOL CMemoryHost::SetEndOfFile(HANDLE hFile) {
+    // Nothing here moves a handle's position, so the end is set where it opened: at 0.
+    auto it = m_files.find(reinterpret_cast<uintptr_t>(hFile));
+    if (it == m_files.end() || it->second.node == &m_device ||
+        (it->second.access & FILE_WRITE_DATA) == 0)
+        return FALSE;
+    FileOf(it->second.node)->data.clear();
     return TRUE;
 }
 
 // --- The C runtime's stream --------------------------------------------------------
 
-HdaStream* CMemoryHost::OpenStream(const char* path, const char* mode) {
-    if (std::strcmp(mode, "wb") != 0)
+HdaStream* CMemoryHost::AttachStream(HANDLE hFile, const char* mode) {
+    auto it = m_files.find(reinterpret_cast<uintptr_t>(hFile));
+    if (it == m_files.end())
         return nullptr;
-    Path parsed = ParsePath(path, true);
-    Node* parent = ParentOf(parsed);
-    if (parent == nullptr)
+    const File file = it->second;
+    // The stream takes the handle over; refused, the handle is closed.
+    CloseHandle(hFile);
+    if (std::strcmp(mode, "wb") != 0 || (file.access & FILE_WRITE_DATA) == 0)
         return nullptr;
-    Node* node = Lookup(parsed, true);
-    if (node != nullptr && (node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY) ||
-                            !Shares(node, FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE)))
-        return nullptr;
-    if (node == nullptr)
-        node = Create(path, FILE_ATTRIBUTE_ARCHIVE);
-    node->data.clear(); // "wb" truncates at the open
-    std::unique_ptr<Stream> stream(new Stream{node, std::string()});
+    std::unique_ptr<Stream> stream(new Stream{file.node, file.access, file.share, std::string()});
     HdaStream* key = reinterpret_cast<HdaStream*>(stream.get());
     m_streams[key] = std::move(stream);
     ++m_nOpenStreams;
@@ -524,7 +584,7 @@ int CMemoryHost::CloseStream(HdaStream* stream) {
     if (it == m_streams.end())
         return -1;
     // A buffered stream hands its bytes to the system at the close.
-    it->second->node->data = it->second->buffer;
+    FileOf(it->second->node)->data = it->second->buffer;
     m_streams.erase(it);
     --m_nOpenStreams;
     return 0;

@@ -39,6 +39,9 @@ public:
     // A directory junction: attributes directory and reparse point, leading to target.
     // Made over an existing folder, it turns that folder into a junction in place.
     void AddLink(const std::string& path, const std::string& target);
+    // A hard link: a second name for an existing file, sharing its content, attributes,
+    // file index and the sharing of every handle on it.
+    void AddHardLink(const std::string& path, const std::string& existing);
     // An entry in folder whose name the ANSI listing reports as listedName, a text that no
     // path can address as one name: Windows shows a full-width backslash as "".
     void AddListedAs(const std::string& folder, const std::string& listedName,
@@ -89,6 +92,7 @@ public:
     ListOrder m_listOrder = ListOrder::Insertion;
     int m_nOpenKeys = 0;
     int m_nOpenStreams = 0;
+    int m_nDeviceOpens = 0; // CreateFileA on a name Win32 reads as a device
     int m_nWindowsDirReads = 0;
     int m_nIsWow64Calls = 0;
     int m_nFileSearches = 0;
@@ -158,7 +162,8 @@ public:
                        DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
     BOOL GetFileInformationByHandle(HANDLE hFile,
                                     BY_HANDLE_FILE_INFORMATION* lpFileInformation) override;
-    HdaStream* OpenStream(const char* path, const char* mode) override;
+    BOOL SetEndOfFile(HANDLE hFile) override;
+    HdaStream* AttachStream(HANDLE hFile, const char* mode) override;
     size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) override;
     int CloseStream(HdaStream* stream) override;
 
@@ -170,6 +175,10 @@ private:
         DWORD attributes = 0;
         std::string data;
         std::string target; // reparse points only
+        // A hard link's name: the entry whose file it names, and which holds the content,
+        // attributes and index for both. Removed entries live on, so the pointer stays valid.
+        Node* file = nullptr;
+        int links = 1; // names of this file, when it is no hard link's name itself
         Node* parent = nullptr;
         std::vector<std::unique_ptr<Node>> children;
         bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -180,6 +189,7 @@ private:
         char drive = 'C';
         std::vector<std::string> parts;
         Node* base = nullptr; // when set, parts start in this folder, not at the drive's root
+        bool device = false;  // the last name is one Win32 reads as a device
     };
     struct Program {
         std::string path;
@@ -203,6 +213,8 @@ private:
     };
     struct Stream {
         Node* node;
+        DWORD access;
+        DWORD share;
         std::string buffer;
     };
     struct File {
@@ -229,6 +241,8 @@ private:
     std::unique_ptr<Node> Take(Node* node);
     void Detach(Node* node);
     bool Shares(Node* node, DWORD access, DWORD share);
+    static Node* FileOf(Node* node) { return node->file != nullptr ? node->file : node; }
+    static bool IsDevice(const std::string& name);
     bool LeadByte(BYTE b) const;
     void Note(const std::string& event);
     static bool SameName(const std::string& a, const std::string& b);
@@ -251,6 +265,7 @@ private:
     std::map<uintptr_t, File> m_files; // file and folder handles
     // Removed entries stay here, so a handle that still names one stays valid.
     std::vector<std::unique_ptr<Node>> m_removed;
+    Node m_device; // what a handle opened on a device name holds
     uintptr_t m_nextHandle = 0x100;
     DWORD m_nextIndex = 1;
     // The folder the current directory's handle holds, and the path it was opened for; a

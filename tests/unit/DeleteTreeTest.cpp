@@ -132,7 +132,8 @@ TEST_P(DeleteTest, TooDeepCurrentDirectoryChangesNothing) {
 
 // Win32 reads a name with trailing dots or blanks as another entry, and the ANSI listing
 // shows a full-width backslash as "\\": such names stay, with what they hold and the folders
-// above them. Beside them everything goes, and nothing outside the tree changes.
+// above them. Beside them everything goes, and nothing outside the tree changes. A name read
+// as a device goes by its literal path, never opened as the device.
 TEST_P(DeleteTest, NamesThatReadAsOtherEntriesStay) {
     const std::string tree = "C:\\work\\tree\\";
     const std::string so = "\x83\x5C"; // ソ in code page 932: its second byte is "\\"
@@ -172,6 +173,20 @@ TEST_P(DeleteTest, NamesThatReadAsOtherEntriesStay) {
          1252,
          [&](CMemoryHost& h) { h.AddListedAs(tree, "..\\..\\outside"); },
          {"..\\..\\outside\\"}},
+        {"names read as devices go",
+         1252,
+         [&](CMemoryHost& h) {
+             h.AddFile(tree + "nul.txt");
+             h.AddFile(tree + "plain\\COM1");
+             h.AddFile(tree + "plain\\Aux .tar.gz");
+             h.AddFile(tree + "conin$");
+             h.AddDirectory(tree + "CON");
+         },
+         {}},
+        {"a folder named as a device is not entered",
+         1252,
+         [&](CMemoryHost& h) { h.AddFile(tree + "lpt1\\in.txt"); },
+         {"lpt1\\", "lpt1\\in.txt"}},
         {"double-byte name with a backslash byte goes",
          932,
          [&](CMemoryHost& h) { h.AddFile(tree + so + "\\in.txt"); },
@@ -194,7 +209,7 @@ TEST_P(DeleteTest, NamesThatReadAsOtherEntriesStay) {
         EXPECT_EQ(!c.remain.empty(), h.Exists("C:\\work\\tree")) << c.name;
         EXPECT_EQ(outside, Outside(h)) << c.name;
         EXPECT_EQ("C:\\work", h.m_strCurrentDir) << c.name;
-        EXPECT_EQ(0, h.m_nOpenHandles + h.m_nOpenSearches) << c.name;
+        EXPECT_EQ(0, h.m_nOpenHandles + h.m_nOpenSearches + h.m_nDeviceOpens) << c.name;
         // One search per folder walked: a walk that goes round in circles searches on.
         EXPECT_LE(h.m_nFileSearches, 3) << c.name;
     }

@@ -4,43 +4,105 @@
 namespace {
 const std::string MARKER = "Sorvel MS HD BUS driver install finished";
 
+// What another program may do meanwhile: keep a file open, sharing read and write but not
+// delete, as a log viewer does; or put something at the marker path right before one of
+// the program's calls.
+void Hold(CMemoryHost& h, const char* path) {
+    h.CreateFileA(path, FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                  0, nullptr);
+}
+void Before(CMemoryHost& h, const std::string& call, std::function<void()> act) {
+    auto done = std::make_shared<bool>(false);
+    h.m_beforeFileCall = [=](const std::string& now) {
+        if (!*done && now == call) {
+            *done = true;
+            act();
+        }
+    };
+}
+
+// C:\boot.ini stands for a file elsewhere: hard-linked or linked at the marker path, it is
+// never written, whether a holder keeps the link from going or the link comes late.
 TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
+    const char* const CREATE = "CreateFileA C:\\csb.log";
     struct {
         const char* name;
         std::function<void(CMemoryHost&)> setUp;
+        bool written;
     } cases[] = {
-        {"nothing", [](CMemoryHost&) {}},
-        {"old marker", [](CMemoryHost& h) { h.AddFile("C:\\csb.log", MARKER + "\r\n" + MARKER); }},
+        {"nothing", [](CMemoryHost&) {}, true},
+        {"old marker", [](CMemoryHost& h) { h.AddFile("C:\\csb.log", MARKER + "\r\n" + MARKER); },
+         true},
         {"large file",
-         [](CMemoryHost& h) { h.AddFile("C:\\csb.log", std::string(100 * 1024, 'z')); }},
+         [](CMemoryHost& h) { h.AddFile("C:\\csb.log", std::string(100 * 1024, 'z')); }, true},
         {"hidden file",
          [](CMemoryHost& h) {
              h.AddFile("C:\\csb.log", "x", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-         }},
-        {"empty directory", [](CMemoryHost& h) { h.AddDirectory("C:\\csb.log"); }},
+         },
+         true},
+        {"empty directory", [](CMemoryHost& h) { h.AddDirectory("C:\\csb.log"); }, true},
         {"directory tree",
          [](CMemoryHost& h) {
              h.AddFile("C:\\csb.log\\a.txt");
              h.AddFile("C:\\csb.log\\b\\c\\d.txt", "",
                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
              h.AddFile("C:\\csb.log\\.dot\\e");
-         }},
+         },
+         true},
+        {"names read as devices, at several depths",
+         [](CMemoryHost& h) {
+             h.AddFile("C:\\csb.log\\nul.txt");
+             h.AddFile("C:\\csb.log\\a\\COM1");
+             h.AddFile("C:\\csb.log\\a\\b\\Aux .tar.gz");
+             h.AddDirectory("C:\\csb.log\\a\\con");
+         },
+         true},
+        {"held file, written where it could not be deleted",
+         [](CMemoryHost& h) {
+             h.AddFile("C:\\csb.log", "old");
+             Hold(h, "C:\\csb.log");
+         },
+         true},
+        {"hard link, not held: only the name goes",
+         [](CMemoryHost& h) { h.AddHardLink("C:\\csb.log", "C:\\boot.ini"); }, true},
+        {"hard link held open",
+         [](CMemoryHost& h) {
+             h.AddHardLink("C:\\csb.log", "C:\\boot.ini");
+             Hold(h, "C:\\boot.ini");
+         },
+         false},
+        {"hard link made before the create",
+         [&](CMemoryHost& h) {
+             Before(h, CREATE, [&h]() { h.AddHardLink("C:\\csb.log", "C:\\boot.ini"); });
+         },
+         false},
+        {"junction made before the create",
+         [&](CMemoryHost& h) {
+             Before(h, CREATE, [&h]() { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); });
+         },
+         false},
     };
     for (auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
         h.AddFile("C:\\boot.ini", "keep");
         c.setUp(h);
+        const int nHeld = h.m_nOpenHandles;
         a.WriteFinishLog();
-        EXPECT_EQ(MARKER, h.FileData("C:\\csb.log")) << c.name;
-        EXPECT_EQ(40u, h.FileData("C:\\csb.log").size()) << c.name;
-        EXPECT_EQ('d', h.FileData("C:\\csb.log").back()) << c.name;
-        EXPECT_EQ(
-            (std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\", "boot.ini", "csb.log"}),
-            h.Tree("C:\\"))
-            << c.name;
+        EXPECT_EQ("keep", h.FileData("C:\\boot.ini")) << c.name;
+        EXPECT_EQ(std::vector<std::string>{"system32\\"}, h.Tree("C:\\WINDOWS")) << c.name;
+        EXPECT_EQ(c.written, MARKER == h.FileData("C:\\csb.log")) << c.name;
+        if (c.written) {
+            EXPECT_EQ(40u, h.FileData("C:\\csb.log").size()) << c.name;
+            EXPECT_EQ('d', h.FileData("C:\\csb.log").back()) << c.name;
+            EXPECT_EQ((std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\", "boot.ini",
+                                                "csb.log"}),
+                      h.Tree("C:\\"))
+                << c.name;
+        }
         EXPECT_EQ("C:\\", h.m_strCurrentDir) << c.name;
-        EXPECT_EQ(0, h.m_nOpenStreams + h.m_nOpenSearches + h.m_nOpenHandles) << c.name;
+        EXPECT_EQ(0, h.m_nDeviceOpens) << c.name;
+        EXPECT_EQ(nHeld, h.m_nOpenStreams + h.m_nOpenSearches + h.m_nOpenHandles) << c.name;
     }
 }
 
