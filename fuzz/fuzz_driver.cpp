@@ -62,10 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (flags & FLAG_THROUGH_RUN) {
         host.m_strModulePath = path;
         app.Run(nullptr, bDebug ? "-S DEBUG" : "-S");
-        // A path of 511 bytes or more fills the module path read and is cut: it names no
+        // A path of 512 bytes or more fills the module path read and is cut: it names no
         // folder, and neither does one without a backslash; nothing built on it runs. A
         // directory that does not fit is left empty.
-        if (path.size() >= 511)
+        if (path.size() >= 512)
             exeDir.clear();
         bDriverStep = !exeDir.empty();
         if (exeDir.size() >= EXE_DIR_SIZE)
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<CMemoryHost::Launch> helpers;
     for (const CMemoryHost::Launch& launch : host.m_launches)
-        if (launch.api == "WinExec")
+        if (launch.show == SW_HIDE)
             helpers.push_back(launch);
 
     const std::string base = BaseOf(exeDir, bDbcs);
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool bStarts = !device.empty() && !exeDir.empty() && command.size() <= 511;
     FUZZ_CHECK(helpers.size() == (bStarts ? 1u : 0u));
     if (bStarts) {
-        FUZZ_CHECK(helpers[0].commandLine == command);
+        FUZZ_CHECK(helpers[0].commandLine == command && helpers[0].program == title);
         FUZZ_CHECK(helpers[0].show == SW_HIDE);
         FUZZ_CHECK(host.m_findWindowTitles.size() == 1 && host.m_findWindowTitles[0] == title);
     }

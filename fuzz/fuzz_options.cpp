@@ -59,14 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!host.m_launches.empty());
     const CMemoryHost::Launch& first = host.m_launches.front();
     if (bSilent) {
-        FUZZ_CHECK(first.api == "CreateProcessA");
+        FUZZ_CHECK(first.show == SW_SHOWNORMAL);
         FUZZ_CHECK(first.commandLine == std::string("D:\\Drivers\\Audio\\") +
                                             disc::PACKAGE_FOLDER_XP +
                                             disc::PACKAGE_FILE_XPSP2_SILENT);
         FUZZ_CHECK(host.FileData(marker).size() == sizeof(disc::MARKER_TEXT) - 1);
     } else {
         FUZZ_CHECK(host.m_launches.size() == 1);
-        FUZZ_CHECK(first.api == "WinExec");
+        FUZZ_CHECK(first.show == SW_SHOW && first.program == package);
         FUZZ_CHECK(first.commandLine == package);
         FUZZ_CHECK(!host.Exists(marker));
     }

@@ -41,7 +41,7 @@ public:
     virtual DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) = 0;
     virtual BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) = 0;
     virtual BOOL CloseHandle(HANDLE hObject) = 0;
-    virtual UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow) = 0;
+    virtual DWORD WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds) = 0;
     virtual HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) = 0;
     virtual void Sleep(DWORD dwMilliseconds) = 0;
     virtual int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) = 0;

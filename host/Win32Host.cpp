@@ -74,8 +74,8 @@ BOOL CWin32Host::GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
 BOOL CWin32Host::CloseHandle(HANDLE hObject) {
     return ::CloseHandle(hObject);
 }
-UINT CWin32Host::WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
-    return ::WinExec(lpCmdLine, uCmdShow);
+DWORD CWin32Host::WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds) {
+    return ::WaitForInputIdle(hProcess, dwMilliseconds);
 }
 HWND CWin32Host::FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
     return ::FindWindowA(lpClassName, lpWindowName);

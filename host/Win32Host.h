@@ -26,7 +26,7 @@ public:
     DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) override;
     BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) override;
     BOOL CloseHandle(HANDLE hObject) override;
-    UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow) override;
+    DWORD WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds) override;
     HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) override;
     void Sleep(DWORD dwMilliseconds) override;
     int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) override;

@@ -22,11 +22,13 @@ int CWinApp::Run(HINSTANCE hInstance, const char* lpCmdLine) {
 }
 
 DWORD CWinApp::ReadModulePath(HINSTANCE hModule, char (&szPath)[MODULE_PATH_SIZE]) {
-    // One byte is kept back so the path is terminated even where Windows 2000 and XP fill
-    // the whole offered size without a terminating zero.
-    DWORD dwLen = m_host.GetModuleFileNameA(hModule, szPath, MODULE_PATH_SIZE - 1);
-    if (dwLen >= MODULE_PATH_SIZE - 1)
-        dwLen = MODULE_PATH_SIZE - 1;
+    // Windows 2000 and XP fill the whole offered size without a terminating zero when the
+    // path does not fit: then the last byte is given up for one, and the result says cut.
+    const DWORD dwLen = m_host.GetModuleFileNameA(hModule, szPath, MODULE_PATH_SIZE);
+    if (dwLen >= MODULE_PATH_SIZE) {
+        szPath[MODULE_PATH_SIZE - 1] = '\0';
+        return MODULE_PATH_SIZE;
+    }
     szPath[dwLen] = '\0';
     return dwLen;
 }

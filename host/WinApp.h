@@ -36,7 +36,7 @@ public:
 
 protected:
     // A module's full path, always terminated; the length Windows gave, where
-    // MODULE_PATH_SIZE - 1 means the path filled the buffer and may be cut.
+    // MODULE_PATH_SIZE means the path did not fit and is cut.
     DWORD ReadModulePath(HINSTANCE hModule, char (&szPath)[MODULE_PATH_SIZE]);
 
     CHost& m_host;

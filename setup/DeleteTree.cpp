@@ -41,9 +41,13 @@ namespace {
 // Paths of up to 255 characters; a deeper current directory is not walked at all.
 const DWORD SAVED_DIR_SIZE = 256;
 
-// Read access, not only attributes: Windows leaves a handle that reads no data out of the
-// sharing check, and such a handle would not keep the entry from being taken away.
-const DWORD ENTRY_ACCESS = FILE_READ_DATA | FILE_READ_ATTRIBUTES;
+// No more than deciding needs, so that a file administrators may delete but not read, or a
+// folder its owner will not let them list, is still judged and removed. Attributes tell what
+// an entry is. Holding a folder takes traverse as well: Windows leaves a handle that only
+// reads attributes out of the sharing check, and traverse, which entering needs anyway,
+// counts there as reading does.
+const DWORD ENTRY_ACCESS = FILE_READ_ATTRIBUTES;
+const DWORD HOLD_ACCESS = FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
 const DWORD ENTRY_SHARING = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // Characters that no Win32 name holds: a listed name with one of them is a stand-in for
@@ -99,10 +103,10 @@ bool SameEntry(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMA
 }
 } // namespace
 
-HANDLE CInstallApp::OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE hEntry =
-        m_host.CreateFileA(lpPath, ENTRY_ACCESS, ENTRY_SHARING, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+HANDLE CInstallApp::OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info, bool bHold) {
+    HANDLE hEntry = m_host.CreateFileA(
+        lpPath, bHold ? HOLD_ACCESS : ENTRY_ACCESS, ENTRY_SHARING, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (hEntry == INVALID_HANDLE_VALUE)
         return hEntry;
     if (!m_host.GetFileInformationByHandle(hEntry, &info)) {
@@ -216,9 +220,13 @@ void CInstallApp::DeleteTree(const char* lpDirectory, const char* lpPattern) {
         return;
 
     BY_HANDLE_FILE_INFORMATION here;
-    HANDLE hHere = OpenEntry(lpDirectory, here);
-    if (hHere == INVALID_HANDLE_VALUE)
+    HANDLE hHere = OpenEntry(lpDirectory, here, true);
+    if (hHere == INVALID_HANDLE_VALUE) {
+        // Not even a folder that cannot be entered is left for that alone: removing takes
+        // only an empty folder or a link.
+        m_host.RemoveDirectoryA(strRemove.c_str());
         return;
+    }
     const bool bEntered =
         IsPlainFolder(here.dwFileAttributes) && m_host.SetCurrentDirectoryA(lpDirectory);
     if (bEntered) {
@@ -228,6 +236,6 @@ void CInstallApp::DeleteTree(const char* lpDirectory, const char* lpPattern) {
     }
     // The handle holds the folder against its own removal too.
     m_host.CloseHandle(hHere);
-    if (bEntered)
+    if (IsPlainFolder(here.dwFileAttributes))
         m_host.RemoveDirectoryA(strRemove.c_str());
 }

@@ -58,9 +58,8 @@ bool CInstallApp::RunInstall() {
     // package or helper joined to it would be taken from the current directory or from a
     // cut folder. Nothing built on the program's own folder runs then; the marker does not
     // need it, and a silent run still ends with it, as when the package cannot start.
-    const int nLastSlash = (dwLen == 0 || dwLen >= MODULE_PATH_SIZE - 1)
-                               ? -1
-                               : text.ReverseFindChar(szModulePath, '\\');
+    const int nLastSlash =
+        (dwLen == 0 || dwLen >= MODULE_PATH_SIZE) ? -1 : text.ReverseFindChar(szModulePath, '\\');
     if (nLastSlash < 0) {
         if (bSilent)
             WriteFinishLog();
@@ -79,14 +78,17 @@ bool CInstallApp::RunInstall() {
 
     const PackageRow& package = ChoosePackage(code, m_nServicePack);
     strWork += package.pszFolderAndPrefix;
+    // The program is the interactive file: the silent text is that name and the options.
+    CAnsiString strProgram = strWork;
+    strProgram += package.pszInteractive;
     strWork += bSilent ? package.pszSilent : package.pszInteractive;
 
     if (!bSilent) {
-        m_host.WinExec(strWork.c_str(), SW_SHOW);
+        StartProgram(strProgram.c_str(), strWork.c_str(), SW_SHOW);
         return false;
     }
 
-    RunAndWait(strWork.c_str());
+    RunAndWait(strProgram.c_str(), strWork.c_str());
     InstallHdmiDriver();
     WriteFinishLog();
     return false;

@@ -49,17 +49,25 @@ public:
 
     // The install steps
     void GetOsVersion(OsCode& out);
-    void RunAndWait(const char* lpCommandLine);
+    void RunAndWait(const char* lpProgram, const char* lpCommandLine);
     bool FindHdaDevice();
     bool IsWow64Host();
     void InstallHdmiDriver();
     void WriteFinishLog();
     void DeleteTree(const char* lpDirectory, const char* lpPattern);
 
+    // Starts lpProgram, and only that file, with lpCommandLine as the command line it
+    // receives, shown as wShowWindow says; StartProgram then waits as WinExec does, until
+    // the program is ready for input, and keeps no handle.
+    bool StartProcess(const char* lpProgram, const char* lpCommandLine, WORD wShowWindow,
+                      PROCESS_INFORMATION& process);
+    void StartProgram(const char* lpProgram, const char* lpCommandLine, WORD wShowWindow);
+
     // The tree walk's own pieces (setup/DeleteTree.cpp). OpenEntry opens a file or folder
-    // as itself, a link not followed, and reads what it is; RemoveEntry removes a file or a
-    // link as what that handle says it is.
-    HANDLE OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info);
+    // as itself, a link not followed, and reads what it is; bHold asks for a handle that
+    // keeps the entry where it is. RemoveEntry removes a file, a link or an empty folder as
+    // what that handle says it is.
+    HANDLE OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info, bool bHold = false);
     void RemoveEntry(const char* lpPath, DWORD dwListedAttributes);
     bool IsCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here);
     void EmptyCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here, const char* lpPattern);

@@ -38,8 +38,9 @@ void CInstallApp::InstallHdmiDriver() {
     CAnsiText text(m_host);
     const CAnsiString strBase = BaseDirectory(text, m_szExeDir);
 
-    CAnsiString strCommand = strBase;
-    strCommand += IsWow64Host() ? disc::HELPER_64 : disc::HELPER_32;
+    CAnsiString strHelper = strBase;
+    strHelper += IsWow64Host() ? disc::HELPER_64 : disc::HELPER_32;
+    CAnsiString strCommand = strHelper;
     strCommand += ' ';
     strCommand += strBase;
     strCommand += IsWow64Host() ? disc::INF_64 : disc::INF_32;
@@ -61,7 +62,7 @@ void CInstallApp::InstallHdmiDriver() {
         m_host.MessageBoxA(nullptr, strTitle.c_str(), "debug_aa", MB_OK);
     }
 
-    m_host.WinExec(szCommand, SW_HIDE);
+    StartProgram(strHelper.c_str(), szCommand, SW_HIDE);
 
     // The helper keeps a window titled with its own path while it works; there is no
     // limit, since a cut-short wait would mark the install finished while it still runs.

@@ -1,27 +1,47 @@
-// Starts a program and blocks until its process has ended.
+// Starts the programs of the disc: the package, shown and waited for until its process has
+// ended or not waited for, and the install helper.
 #include "setup/InstallApp.h"
 
 #include <cstring>
 
 namespace {
 const DWORD WAIT_SLICE_MS = 500;
+// What WinExec waits for a program it starts to be ready for input: the helper's window
+// exists by then, so the first look for it cannot come too early.
+const DWORD INPUT_IDLE_MS = 30000;
 } // namespace
 
-void CInstallApp::RunAndWait(const char* lpCommandLine) {
+bool CInstallApp::StartProcess(const char* lpProgram, const char* lpCommandLine, WORD wShowWindow,
+                               PROCESS_INFORMATION& process) {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-
-    PROCESS_INFORMATION process;
+    startup.wShowWindow = wShowWindow;
     std::memset(&process, 0, sizeof(process));
 
+    // The program is named apart from the command line: unquoted, a path with blanks would
+    // have Windows try a program at each blank first ("C:\Driver.exe" before
+    // "C:\Driver Disc\..."), and run as administrator whatever someone put there.
     // CreateProcessA may write into its command line, so it gets a copy of its own.
     CAnsiString strCommandLine = lpCommandLine;
-    m_host.CreateProcessA(nullptr, strCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    m_host.CreateProcessA(lpProgram, strCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &startup, &process);
-    if (process.hProcess == nullptr)
+    return process.hProcess != nullptr;
+}
+
+void CInstallApp::StartProgram(const char* lpProgram, const char* lpCommandLine, WORD wShowWindow) {
+    PROCESS_INFORMATION process;
+    if (!StartProcess(lpProgram, lpCommandLine, wShowWindow, process))
+        return;
+    m_host.WaitForInputIdle(process.hProcess, INPUT_IDLE_MS);
+    m_host.CloseHandle(process.hProcess);
+    m_host.CloseHandle(process.hThread);
+}
+
+void CInstallApp::RunAndWait(const char* lpProgram, const char* lpCommandLine) {
+    PROCESS_INFORMATION process;
+    if (!StartProcess(lpProgram, lpCommandLine, SW_SHOWNORMAL, process))
         return;
 
     // The exit code alone cannot tell a program that ended with 259 (STILL_ACTIVE) from a

@@ -360,6 +360,7 @@ TEST_F(FilesContract, HandleWithoutDeleteSharingHoldsItsEntry) {
         bool holds;
     } cases[] = {
         {"dir", FILE_READ_DATA | FILE_READ_ATTRIBUTES, true},
+        {"dir", FILE_TRAVERSE | FILE_READ_ATTRIBUTES, true},
         {"file", FILE_READ_DATA | FILE_READ_ATTRIBUTES, true},
         {"dir", FILE_READ_ATTRIBUTES, false},
         {"file", FILE_READ_ATTRIBUTES, false},

@@ -55,4 +55,23 @@ check "boxes in order" "debug_run|$CMD_32
 debug_aa|D:\\$HDA_HELPER_32" "$(boxes)"
 check "helper started after the second box" 1 "$(awk -F'\t' '$1=="box"{b=NR} $1=="helper-start"{h=NR} END{print (b && h > b)}' "$LOG")"
 check "helper command line" "$CMD_32" "$(logged helper-start)"
+
+# Unquoted, "D:\Driver Disc\..." would have Windows try D:\Driver.exe first: a program put
+# there by anyone must never run, and the real ones get their command lines as they are.
+scenario "a disc folder with a blank, and a program planted at the blank"
+PLANTED=$SCRATCH/planted
+lay_disc "$PLANTED/Driver Disc" "Drivers/Audio"
+cp "$HDA_BUILD_DIR/standins/standin_package.exe" "$PLANTED/Driver.exe"
+hda_map_drive D "$PLANTED"
+BASE='D:\Driver Disc\'
+for package in present missing; do
+    [ "$package" = missing ] && rm "$PLANTED/Driver Disc/Drivers/Audio/$(hda_unix "$HDA_PACKAGE_XPSP2")"
+    HDA_HELPER_MS=500 run_program "${BASE}Drivers\\Audio\\hdasetup.exe" -S
+    check "exit code, package $package" 0 "$EXIT_CODE"
+    [ "$package" = present ] && check "only the package, its command line exact" \
+        "${BASE}Drivers\\Audio\\$HDA_PACKAGE_XPSP2 /quiet /o" "$(logged package-start)"
+    [ "$package" = missing ] && check "nothing planted started" 0 "$(count_logged package-start)"
+    check "helper command line exact, package $package" \
+        "$BASE$HDA_HELPER_32 $BASE$HDA_INF_32 \"HDAUDIO\\$FUNCTION\"" "$(logged helper-start)"
+done
 finish

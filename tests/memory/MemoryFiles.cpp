@@ -26,7 +26,7 @@ BOOL CMemoryHost::SetCurrentDirectoryA(LPCSTR lpPathName) {
     Note(std::string("SetCurrentDirectoryA ") + lpPathName);
     Path path = ParsePath(lpPathName, true);
     Node* node = path.device ? nullptr : Lookup(path, true);
-    if (node == nullptr || !node->IsDirectory())
+    if (node == nullptr || !node->IsDirectory() || (node->denied & FILE_TRAVERSE))
         return FALSE;
     // Windows keeps the path as given (a link stays a link in it), normalised.
     std::string strDir(1, path.drive);
@@ -256,6 +256,10 @@ bool CMemoryHost::MoveEntry(const std::string& from, const std::string& to) {
     return true;
 }
 
+void CMemoryHost::Deny(const std::string& path, DWORD access) {
+    FileOf(Lookup(path, false))->denied |= access;
+}
+
 void CMemoryHost::AddDirectory(const std::string& path, DWORD attributes) {
     Create(path, attributes | FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -404,7 +408,7 @@ HANDLE CMemoryHost::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFi
         Node* node = slash == std::string::npos
                          ? CurrentNode()
                          : Lookup(ParseThroughCurrent(text.substr(0, slash + 1)), true);
-        if (node == nullptr || !node->IsDirectory())
+        if (node == nullptr || !node->IsDirectory() || (FileOf(node)->denied & FILE_LIST_DIRECTORY))
             return INVALID_HANDLE_VALUE;
         // The root of a drive has no "." and ".." entries; every other directory has.
         if (node->parent != nullptr) {
@@ -518,6 +522,8 @@ HANDLE CMemoryHost::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
             return INVALID_HANDLE_VALUE;
         if ((dwAccess & FILE_WRITE_DATA) && !node->IsDirectory() &&
             (FileOf(node)->attributes & FILE_ATTRIBUTE_READONLY))
+            return INVALID_HANDLE_VALUE;
+        if (dwAccess & FileOf(node)->denied)
             return INVALID_HANDLE_VALUE;
         if (!Shares(node, dwAccess, dwShareMode))
             return INVALID_HANDLE_VALUE;

@@ -22,8 +22,8 @@ public:
     void SetVersion(DWORD dwPlatformId, DWORD dwMajor, DWORD dwMinor, DWORD dwBuild,
                     const std::string& strServicePack);
 
-    // A program that CreateProcessA and WinExec can start: it runs lifetimeMs from its
-    // start and, when windowTitle is given, keeps a top-level window that long.
+    // A program that CreateProcessA can start: it runs lifetimeMs from its start and, when
+    // windowTitle is given, keeps a top-level window that long.
     void AddProgram(const std::string& path, uint64_t lifetimeMs, DWORD exitCode = 0,
                     const std::string& windowTitle = "", uint64_t windowMs = 0);
     void AddWindow(const std::string& title, uint64_t from, uint64_t to);
@@ -49,6 +49,9 @@ public:
     // Renames an entry as another program would: it fails while a handle holds the entry
     // without delete sharing, as it does for the current directory.
     bool MoveEntry(const std::string& from, const std::string& to);
+    // The entry's owner denies administrators these rights (FILE_READ_DATA, which is also
+    // FILE_LIST_DIRECTORY, or FILE_TRAVERSE): opens, listings and entering that need one fail.
+    void Deny(const std::string& path, DWORD access);
     bool Exists(const std::string& path);
     std::string FileData(const std::string& path);
     // Every path below root (root excluded), in a stable order, directories with a
@@ -57,7 +60,7 @@ public:
 
     // --- What happened -------------------------------------------------------------
     struct Launch {
-        std::string api; // "CreateProcessA" or "WinExec"
+        std::string program; // the application name given, or what the command line named
         std::string commandLine;
         UINT show;
         uint64_t time;
@@ -97,6 +100,7 @@ public:
     int m_nIsWow64Calls = 0;
     int m_nFileSearches = 0;
     int m_nWaits = 0;
+    int m_nInputIdleWaits = 0;
     std::vector<DWORD> m_enumIndexes;
     DWORD m_dwVersionSizeSeen = 0;
 
@@ -141,7 +145,7 @@ public:
     DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) override;
     BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) override;
     BOOL CloseHandle(HANDLE hObject) override;
-    UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow) override;
+    DWORD WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds) override;
     HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) override;
     void Sleep(DWORD dwMilliseconds) override;
     int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) override;
@@ -179,6 +183,7 @@ private:
         // attributes and index for both. Removed entries live on, so the pointer stays valid.
         Node* file = nullptr;
         int links = 1; // names of this file, when it is no hard link's name itself
+        DWORD denied = 0;
         Node* parent = nullptr;
         std::vector<std::unique_ptr<Node>> children;
         bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -249,8 +254,8 @@ private:
     static bool Matches(const std::string& pattern, const std::string& name);
     static WIN32_FIND_DATAA Record(const std::string& name, DWORD attributes, size_t size);
     void CollectTree(Node* node, const std::string& prefix, std::vector<std::string>& out);
-    const Program* FindProgram(const std::string& commandLine) const;
-    bool Start(const std::string& api, const std::string& commandLine, UINT show,
+    const Program* FindProgram(const std::string& path) const;
+    bool Start(const char* application, const std::string& commandLine, UINT show,
                const std::string& currentDirectory, Process* process);
     HANDLE NewHandle();
 

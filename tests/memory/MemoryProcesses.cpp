@@ -4,10 +4,6 @@
 
 #include <cstring>
 
-namespace {
-const UINT WINEXEC_STARTED = 33; // WinExec's results above 31 mean success
-} // namespace
-
 // --- Processes, windows and waits -----------------------------------------------------
 
 void CMemoryHost::AddProgram(const std::string& path, uint64_t lifetimeMs, DWORD exitCode,
@@ -25,27 +21,33 @@ void CMemoryHost::EndWindow(const std::string& title) {
             w.to = m_now;
 }
 
-const CMemoryHost::Program* CMemoryHost::FindProgram(const std::string& commandLine) const {
-    // The longest registered path that the command line starts with, followed by its end
-    // or a blank, as Windows tries the blank-separated prefixes of an unquoted path.
-    const Program* best = nullptr;
-    for (const Program& program : m_programs) {
-        const std::string& p = program.path;
-        if (commandLine.compare(0, p.size(), p) != 0)
-            continue;
-        if (commandLine.size() > p.size() && commandLine[p.size()] != ' ')
-            continue;
-        if (best == nullptr || p.size() > best->path.size())
-            best = &program;
-    }
-    return best;
+const CMemoryHost::Program* CMemoryHost::FindProgram(const std::string& path) const {
+    for (const Program& program : m_programs)
+        if (SameName(program.path, path))
+            return &program;
+    return nullptr;
 }
 
-bool CMemoryHost::Start(const std::string& api, const std::string& commandLine, UINT show,
+bool CMemoryHost::Start(const char* application, const std::string& commandLine, UINT show,
                         const std::string& currentDirectory, Process* process) {
-    const Program* program = FindProgram(commandLine);
-    m_launches.push_back({api, commandLine, show, m_now, currentDirectory, program != nullptr});
-    m_events.push_back(api + " " + commandLine);
+    // Without an application name Windows reads an unquoted command line as Win32 does: the
+    // text up to the first blank, with ".exe" added when it has no extension, then up to the
+    // next blank, and so on; the first file that exists is the one that runs.
+    const Program* program = nullptr;
+    std::string path = application ? application : "";
+    for (size_t end = 0;
+         application == nullptr && program == nullptr && end != std::string::npos;) {
+        end = commandLine.find(' ', end + 1);
+        path = commandLine.substr(0, end);
+        program = FindProgram(path);
+        if (program == nullptr && path.find('.', path.find_last_of('\\') + 1) == std::string::npos)
+            program = FindProgram(path += ".exe");
+    }
+    if (application != nullptr)
+        program = FindProgram(path);
+    m_launches.push_back({program ? program->path : path, commandLine, show, m_now,
+                          currentDirectory, program != nullptr});
+    m_events.push_back("CreateProcessA " + commandLine);
     if (program == nullptr)
         return false;
     if (!program->windowTitle.empty())
@@ -71,13 +73,13 @@ BOOL CMemoryHost::CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                                  PROCESS_INFORMATION* lpProcessInformation) {
     // Only the shape the installer uses is modelled; anything else is a test failure to see.
     // cb is this build's own size of the record, which is larger here than in the 32-bit exe.
-    if (lpApplicationName != nullptr || bInheritHandles || dwCreationFlags != 0 ||
-        lpEnvironment != nullptr || lpStartupInfo->cb != sizeof(STARTUPINFOA))
+    if (bInheritHandles || dwCreationFlags != 0 || lpEnvironment != nullptr ||
+        lpStartupInfo->cb != sizeof(STARTUPINFOA))
         return FALSE;
     UINT show = (lpStartupInfo->dwFlags & STARTF_USESHOWWINDOW) ? lpStartupInfo->wShowWindow : 10;
     std::string strDir = lpCurrentDirectory ? lpCurrentDirectory : m_strCurrentDir;
     Process process;
-    if (!Start("CreateProcessA", lpCommandLine, show, strDir, &process))
+    if (!Start(lpApplicationName, lpCommandLine, show, strDir, &process))
         return FALSE;
     HANDLE hProcess = NewHandle();
     HANDLE hThread = NewHandle();
@@ -122,11 +124,10 @@ BOOL CMemoryHost::CloseHandle(HANDLE hObject) {
     return TRUE;
 }
 
-UINT CMemoryHost::WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
-    Process process;
-    if (!Start("WinExec", lpCmdLine, uCmdShow, m_strCurrentDir, &process))
-        return ERROR_FILE_NOT_FOUND;
-    return WINEXEC_STARTED;
+DWORD CMemoryHost::WaitForInputIdle(HANDLE hProcess, DWORD) {
+    // A program here is ready for input as soon as it starts.
+    ++m_nInputIdleWaits;
+    return m_processes.count(reinterpret_cast<uintptr_t>(hProcess)) ? 0 : WAIT_FAILED;
 }
 
 HWND CMemoryHost::FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {

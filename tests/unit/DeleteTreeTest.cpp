@@ -133,8 +133,9 @@ TEST_P(DeleteTest, TooDeepCurrentDirectoryChangesNothing) {
 // Win32 reads a name with trailing dots or blanks as another entry, and the ANSI listing
 // shows a full-width backslash as "\\": such names stay, with what they hold and the folders
 // above them. Beside them everything goes, and nothing outside the tree changes. A name read
-// as a device goes by its literal path, never opened as the device.
-TEST_P(DeleteTest, NamesThatReadAsOtherEntriesStay) {
+// as a device goes by its literal path, never opened as the device; what administrators may
+// delete but not read or list goes too.
+TEST_P(DeleteTest, OddNamesStayDevicesAndUnreadableEntriesGo) {
     const std::string tree = "C:\\work\\tree\\";
     const std::string so = "\x83\x5C"; // ソ in code page 932: its second byte is "\\"
     struct {
@@ -181,6 +182,17 @@ TEST_P(DeleteTest, NamesThatReadAsOtherEntriesStay) {
              h.AddFile(tree + "plain\\Aux .tar.gz");
              h.AddFile(tree + "conin$");
              h.AddDirectory(tree + "CON");
+         },
+         {}},
+        {"a file that may be deleted but not read, an empty folder that may not be entered",
+         1252,
+         [&](CMemoryHost& h) {
+             h.AddFile(tree + "plain\\secret");
+             h.Deny(tree + "plain\\secret", FILE_READ_DATA);
+             h.AddDirectory(tree + "unlisted");
+             h.Deny(tree + "unlisted", FILE_LIST_DIRECTORY);
+             h.AddDirectory(tree + "closed");
+             h.Deny(tree + "closed", FILE_LIST_DIRECTORY | FILE_TRAVERSE);
          },
          {}},
         {"a folder named as a device is not entered",

@@ -41,7 +41,7 @@ TEST_F(DriverTest, WorkedExampleOnBothWidths) {
     app.InstallHdmiDriver();
     EXPECT_EQ(CMD_32, OnlyLaunch().commandLine);
     EXPECT_EQ(148u, OnlyLaunch().commandLine.size());
-    EXPECT_EQ("WinExec", OnlyLaunch().api);
+    EXPECT_EQ(TITLE_32, OnlyLaunch().program);
     EXPECT_EQ(static_cast<UINT>(SW_HIDE), OnlyLaunch().show);
     EXPECT_EQ(std::vector<std::string>{TITLE_32}, host.m_findWindowTitles);
 
@@ -65,6 +65,7 @@ TEST_F(DriverTest, BaseDirectoryIsTwoLevelsUp) {
         {"E:\\", "E:\\"},
         {"E:\\My Disc\\Drivers\\Audio\\", "E:\\My Disc\\"},
     };
+    host.AddProgram("E:\\My.exe", 0); // planted at the first blank, which Windows would try first
     for (const auto& c : cases) {
         host.m_launches.clear();
         std::strcpy(app.m_szExeDir, c.exeDir);
@@ -78,6 +79,7 @@ TEST_F(DriverTest, BaseDirectoryIsTwoLevelsUp) {
                   OnlyLaunch().commandLine)
             << c.exeDir;
         EXPECT_EQ(helper, host.m_findWindowTitles.back()) << c.exeDir;
+        EXPECT_EQ(helper, OnlyLaunch().program) << c.exeDir;
     }
 }
 
@@ -117,8 +119,8 @@ TEST_F(DriverTest, DebugBoxesComeFirstAndInOrder) {
         EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
     }
     auto boxAt = std::find(host.m_events.begin(), host.m_events.end(), "MessageBoxA debug_aa");
-    auto execAt =
-        std::find(host.m_events.begin(), host.m_events.end(), std::string("WinExec ") + CMD_32);
+    auto execAt = std::find(host.m_events.begin(), host.m_events.end(),
+                            "CreateProcessA " + std::string(CMD_32));
     EXPECT_LT(boxAt, execAt);
 }
 
@@ -158,6 +160,7 @@ TEST_F(DriverTest, WaitsWhileTheHelperWindowExists) {
         a.InstallHdmiDriver();
         EXPECT_EQ(c.sleeps, h.m_sleeps.size()) << c.windowMs;
         EXPECT_EQ(c.sleeps + 1, h.m_findWindowTitles.size()) << c.windowMs;
+        EXPECT_EQ(1, h.m_nInputIdleWaits) << c.windowMs;
         for (DWORD ms : h.m_sleeps)
             EXPECT_EQ(2000u, ms);
     }

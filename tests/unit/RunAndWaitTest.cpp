@@ -9,7 +9,7 @@ TEST_F(InstallTest, WaitsUntilTheProcessEndsAndClosesBothHandles) {
         CMemoryHost h;
         CInstallApp a(h);
         h.AddProgram(PACKAGE, lifetime);
-        a.RunAndWait("D:\\Win2K_XP\\us\\KB888111XPSP2.exe /quiet /o");
+        a.RunAndWait(PACKAGE, "D:\\Win2K_XP\\us\\KB888111XPSP2.exe /quiet /o");
         EXPECT_EQ(lifetime, h.m_now) << lifetime;
         EXPECT_EQ(0, h.m_nOpenHandles);
         ASSERT_EQ(1u, h.m_launches.size());
@@ -19,7 +19,7 @@ TEST_F(InstallTest, WaitsUntilTheProcessEndsAndClosesBothHandles) {
 }
 
 TEST_F(InstallTest, EndsAtOnceWhenTheProgramCannotStart) {
-    app.RunAndWait("D:\\missing.exe /quiet /o");
+    app.RunAndWait("D:\\missing.exe", "D:\\missing.exe /quiet /o");
     EXPECT_EQ(0u, host.m_now);
     EXPECT_EQ(0, host.m_nWaits);
     EXPECT_EQ(0, host.m_nOpenHandles);
@@ -30,7 +30,7 @@ TEST_F(InstallTest, ExitCodesDoNotMatterAndStillActiveEndsWithTheProcess) {
         CMemoryHost h;
         CInstallApp a(h);
         h.AddProgram(PACKAGE, 1200, exitCode);
-        a.RunAndWait(PACKAGE);
+        a.RunAndWait(PACKAGE, PACKAGE);
         EXPECT_EQ(1200u, h.m_now) << exitCode;
         EXPECT_LE(h.m_nWaits, 4) << exitCode;
     }
@@ -38,7 +38,7 @@ TEST_F(InstallTest, ExitCodesDoNotMatterAndStillActiveEndsWithTheProcess) {
 
 TEST_F(InstallTest, CommandLineWithBlanksIsPassedUnchanged) {
     host.AddProgram("D:\\My Disc\\KB888111XPSP2.exe", 10);
-    app.RunAndWait("D:\\My Disc\\KB888111XPSP2.exe /quiet /o");
+    app.RunAndWait("D:\\My Disc\\KB888111XPSP2.exe", "D:\\My Disc\\KB888111XPSP2.exe /quiet /o");
     ASSERT_EQ(1u, host.m_launches.size());
     EXPECT_TRUE(host.m_launches[0].started);
     EXPECT_EQ("D:\\My Disc\\KB888111XPSP2.exe /quiet /o", host.m_launches[0].commandLine);

@@ -19,7 +19,7 @@ TEST_P(OptionsTest, SelectsModeAndDebug) {
     const OptionCase& c = GetParam();
     EXPECT_EQ(0, RunProgram(c.options));
     ASSERT_EQ(1u, host.m_launches.size());
-    EXPECT_EQ(c.silent ? "CreateProcessA" : "WinExec", host.m_launches[0].api);
+    EXPECT_EQ(static_cast<UINT>(c.silent ? SW_SHOWNORMAL : SW_SHOW), host.m_launches[0].show);
     EXPECT_EQ(c.debug, app.m_bDebug != 0);
 }
 
@@ -36,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(InstallTest, ProgramPathIsNotSearchedForOptions) {
     host.m_strModulePath = "D:\\Disc-S DEBUG\\hdasetup.exe";
     RunProgram("");
-    EXPECT_EQ("WinExec", host.m_launches.at(0).api);
+    EXPECT_EQ(static_cast<UINT>(SW_SHOW), host.m_launches.at(0).show);
     EXPECT_EQ(0, app.m_bDebug);
 }
 
@@ -55,7 +55,7 @@ TEST_F(InstallTest, DoubleByteTextDoesNotFakeOptions) {
     host.SetCodePage(932);
     RunProgram("\x83"
                "DEBUG \x83-S \x83-s");
-    EXPECT_EQ("WinExec", host.m_launches.at(0).api);
+    EXPECT_EQ(static_cast<UINT>(SW_SHOW), host.m_launches.at(0).show);
     EXPECT_EQ(0, app.m_bDebug);
 }
 
@@ -104,8 +104,9 @@ TEST_F(InstallTest, InteractiveStartsShownWithoutWaitingAndStops) {
     host.m_subkeys = {"FUNC_01&VEN_1095&DEV_1390&SUBSYS_1&REV_1"};
     EXPECT_EQ(0, RunProgram(""));
     ASSERT_EQ(1u, host.m_launches.size());
-    EXPECT_EQ("WinExec", host.m_launches[0].api);
+    EXPECT_EQ(XPSP2_SHOWN, host.m_launches[0].program);
     EXPECT_EQ(XPSP2_SHOWN, host.m_launches[0].commandLine);
+    EXPECT_EQ(1, host.m_nInputIdleWaits);
     EXPECT_EQ(static_cast<UINT>(SW_SHOW), host.m_launches[0].show);
     EXPECT_EQ(0u, host.m_now);
     EXPECT_EQ(0, host.m_nWaits);
@@ -114,7 +115,7 @@ TEST_F(InstallTest, InteractiveStartsShownWithoutWaitingAndStops) {
 }
 
 TEST_F(InstallTest, SilentWaitsForThePackageThenRunsTheOtherSteps) {
-    host.AddProgram(XPSP2_SILENT, 7200);
+    host.AddProgram(XPSP2_SHOWN, 7200);
     EXPECT_EQ(0, RunProgram("-S"));
     ASSERT_EQ(1u, host.m_launches.size());
     EXPECT_EQ(static_cast<UINT>(SW_SHOWNORMAL), host.m_launches[0].show);
@@ -168,8 +169,8 @@ TEST_F(InstallTest, ModulePathDecidesWhatStarts) {
         {"127 characters fit the state", dir127 + "hdasetup.exe", 1252, dir127, dir127},
         // Never cut: the state stays empty while the package gets the whole folder.
         {"128 characters do not", dir128 + "hdasetup.exe", 1252, "", dir128},
-        {"510 characters, the longest read whole", dir499 + "hdasetup.ex", 1252, "", dir499},
-        {"511 characters fill the buffer", dir499 + "hdasetup.exe", 1252, "", ""},
+        {"511 characters, the longest read whole", dir499 + "hdasetup.exe", 1252, "", dir499},
+        {"512 characters fill the buffer", dir499 + "hdasetup1.exe", 1252, "", ""},
         {"cut far from its end", "D:\\" + std::string(600, 'x') + "\\hdasetup.exe", 1252, "", ""},
         {"no backslash", "hdasetup.exe", 1252, "", ""},
         {"call fails", "", 1252, "", ""},
@@ -181,8 +182,10 @@ TEST_F(InstallTest, ModulePathDecidesWhatStarts) {
             h.SetCodePage(c.codePage);
             h.m_strModulePath = c.modulePath;
             h.m_bModuleFileNameFails = c.modulePath.empty();
-            // A helper a silent run would start if it went on from a folder of its own.
+            // A helper a silent run would start if it went on from a folder of its own, and
+            // a program planted at the first blank, which Windows would try first.
             h.m_subkeys = {"FUNC_01&VEN_1095&DEV_1390&SUBSYS_1&REV_1"};
+            h.AddProgram("D:\\My.exe", 0);
             h.m_strCommandLine = "hdasetup.exe " + std::string(options);
             EXPECT_EQ(0, a.Run(nullptr, CWinApp::SkipProgramName(h.GetCommandLineA())));
             const std::string where = std::string(c.name) + " [" + options + "]";
@@ -192,10 +195,10 @@ TEST_F(InstallTest, ModulePathDecidesWhatStarts) {
                 EXPECT_TRUE(h.m_launches.empty()) << where;
             } else {
                 ASSERT_FALSE(h.m_launches.empty()) << where;
-                EXPECT_EQ(c.packageDir + "Win2K_XP\\us\\KB888111XPSP2.exe" +
-                              (bSilent ? " /quiet /o" : ""),
-                          h.m_launches[0].commandLine)
+                const std::string program = c.packageDir + "Win2K_XP\\us\\KB888111XPSP2.exe";
+                EXPECT_EQ(program + (bSilent ? " /quiet /o" : ""), h.m_launches[0].commandLine)
                     << where;
+                EXPECT_EQ(program, h.m_launches[0].program) << where;
             }
             EXPECT_EQ(bSilent ? 40u : 0u, h.FileData("C:\\csb.log").size()) << where;
         }
