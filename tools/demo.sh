@@ -50,18 +50,39 @@ case $WINDOWS in
 win2k | winxp | win2003 | winxp64 | nt40 | win95 | win98 | winme | win7 | win10) ;;
 *) die "WINDOWS=$WINDOWS: use one of win2k winxp win2003 winxp64 nt40 win95 win98 winme win7 win10" ;;
 esac
-[ "$WINDOWS" == winxp64 ] && [ -n "$HDA_TWIN" ] &&
-    die "WINDOWS=winxp64 runs the 32-bit program under WOW64, and this host runs no 32-bit programs; choose another Windows"
+# Asked only once the host's kind is known: on a fresh machine, after the install step.
+check_windows() {
+    [ "$WINDOWS" == winxp64 ] && [ -n "$HDA_TWIN" ] &&
+        die "WINDOWS=winxp64 runs the 32-bit program under WOW64, and this host runs no 32-bit programs; choose another Windows"
+    return 0
+}
+[ -n "$HDA_BUILD_CHOSEN" ] && check_windows
+
+# make_step MAKE_ARGS...: one step of the build, its output in build/demo/build.log.
+make_step() {
+    if ! make -C "$REPO" --no-print-directory "$@" >>"$DEMO_DIR/build.log" 2>&1; then
+        tail -n 20 "$DEMO_DIR/build.log" >&2
+        die "'make $*' failed; see $DEMO_DIR/build.log"
+    fi
+}
 
 if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     mkdir -p "$DEMO_DIR"
+    : >"$DEMO_DIR/build.log"
     if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
-        say "building hdasetup.exe and the stand-ins (make; log in build/demo/build.log)"
-        if ! make -C "$REPO" --no-print-directory all >"$DEMO_DIR/build.log" 2>&1; then
-            tail -n 20 "$DEMO_DIR/build.log" >&2
-            die "the build failed; see $DEMO_DIR/build.log"
-        fi
+        say "installing what is missing (make deps; log in build/demo/build.log)"
+        make_step deps
+        hda_build_chosen
+        check_windows
+        # Only what runs here: the unit and contract tests, and the other build, would
+        # double a first demo's wait.
+        build=win32
+        [ -n "$HDA_TWIN" ] && build=win64
+        say "building ${build}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
+        make_step demo-build DEMO_BUILD=$build
     fi
+    hda_build_chosen
+    check_windows
     export HDA_DEMO_UNDER_XVFB=1 HDA_DEMO_ARGS=$ARGS HDA_DEMO_DISC=$DISC
     export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS
     unset ARGS
