@@ -69,26 +69,36 @@ make_step() {
 if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     mkdir -p "$DEMO_DIR"
     : >"$DEMO_DIR/build.log"
+    build=""
     if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
         say "installing what is missing (make deps; log in build/demo/build.log)"
         make_step deps
-        hda_build_chosen
-        check_windows
         # Only what runs here: the unit and contract tests, and the other build, would
         # double a first demo's wait.
+        hda_build_chosen
         build=win32
         [ -n "$HDA_TWIN" ] && build=win64
-        say "building ${build}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
-        make_step demo-build DEMO_BUILD=$build
     fi
     hda_build_chosen
     check_windows
     export HDA_DEMO_UNDER_XVFB=1 HDA_DEMO_ARGS=$ARGS HDA_DEMO_DISC=$DISC
-    export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS
+    export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS HDA_DEMO_BUILD=$build
     unset ARGS
     say "starting a virtual X display (Xvfb)"
     hda_under_xvfb "$0"
 fi
+
+# A first run makes its prefix while the build runs: each takes a good part of the wait.
+builder=""
+if [ -n "${HDA_DEMO_BUILD:-}" ]; then
+    say "building ${HDA_DEMO_BUILD}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
+    make_step demo-build DEMO_BUILD="$HDA_DEMO_BUILD" &
+    builder=$!
+fi
+arch=win32
+[ "$WINDOWS" == "winxp64" ] && arch=win64
+hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
+if [ -n "$builder" ]; then wait "$builder" || exit 2; fi
 
 hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
     standins/standin_answerer.exe standins/osversion.exe
@@ -104,9 +114,6 @@ else
     shadow_lay "$SHADOW" "$PROGRAM"
 fi
 
-arch=win32
-[ "$WINDOWS" == "winxp64" ] && arch=win64
-hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
 say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
 shadow_setup "$WINDOWS" "$SHADOW"
 IFS=$'\t' read -r os_numbers os_text < <(hda_os_version)
