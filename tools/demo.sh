@@ -94,11 +94,16 @@ if [ -n "${HDA_DEMO_BUILD:-}" ]; then
     say "building ${HDA_DEMO_BUILD}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
     make_step demo-build DEMO_BUILD="$HDA_DEMO_BUILD" &
     builder=$!
+    # Stopped early (the prefix failed), the demo still leaves no build running behind it.
+    trap 'if [ -n "$builder" ]; then wait "$builder" 2>/dev/null || true; fi' EXIT
 fi
 arch=win32
 [ "$WINDOWS" == "winxp64" ] && arch=win64
 hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
-if [ -n "$builder" ]; then wait "$builder" || exit 2; fi
+if [ -n "$builder" ]; then
+    wait "$builder" || exit 2
+    builder=""
+fi
 
 hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
     standins/standin_answerer.exe standins/osversion.exe
