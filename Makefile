@@ -1,7 +1,7 @@
 # The front door: `make` builds build/win32/hdasetup.exe (and its x86-64 twin in
 # build/win64), `make test` installs what is missing, builds every side and runs every
 # test through CTest.
-.PHONY: all win32 win64 native fuzzers test test-x86 unit fuzz deps bench format clean demo
+.PHONY: all win32 win64 native fuzzers test test-x86 unit fuzz deps bench format clean demo demo-build
 
 all: win32 win64
 
@@ -59,6 +59,13 @@ fuzz: fuzzers
 # Takes ARGS="-S DEBUG", DISC=/path/to/disc PROGRAM=Drivers/Audio, WINDOWS=win2k.
 demo:
 	@tools/demo.sh
+
+# What the demo runs and nothing more: one build's hdasetup.exe and the stand-ins it uses
+# (DEMO_BUILD=win32 or win64, chosen by tools/demo.sh once Wine can tell what the host runs).
+DEMO_BUILD ?= win32
+demo-build: build/$(DEMO_BUILD)/CMakeCache.txt
+	cmake --build --preset $(DEMO_BUILD) --target hdasetup standin_package standin_helper \
+		standin_answerer osversion
 
 # Measures the program under Wine and writes docs/performance.md (not a test).
 bench: win32 win64

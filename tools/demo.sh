@@ -50,23 +50,59 @@ case $WINDOWS in
 win2k | winxp | win2003 | winxp64 | nt40 | win95 | win98 | winme | win7 | win10) ;;
 *) die "WINDOWS=$WINDOWS: use one of win2k winxp win2003 winxp64 nt40 win95 win98 winme win7 win10" ;;
 esac
-[ "$WINDOWS" == winxp64 ] && [ -n "$HDA_TWIN" ] &&
-    die "WINDOWS=winxp64 runs the 32-bit program under WOW64, and this host runs no 32-bit programs; choose another Windows"
+# Asked only once the host's kind is known: on a fresh machine, after the install step.
+check_windows() {
+    [ "$WINDOWS" == winxp64 ] && [ -n "$HDA_TWIN" ] &&
+        die "WINDOWS=winxp64 runs the 32-bit program under WOW64, and this host runs no 32-bit programs; choose another Windows"
+    return 0
+}
+[ -n "$HDA_BUILD_CHOSEN" ] && check_windows
+
+# make_step MAKE_ARGS...: one step of the build, its output in build/demo/build.log.
+make_step() {
+    if ! make -C "$REPO" --no-print-directory "$@" >>"$DEMO_DIR/build.log" 2>&1; then
+        tail -n 20 "$DEMO_DIR/build.log" >&2
+        die "'make $*' failed; see $DEMO_DIR/build.log"
+    fi
+}
 
 if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     mkdir -p "$DEMO_DIR"
+    : >"$DEMO_DIR/build.log"
+    build=""
     if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
-        say "building hdasetup.exe and the stand-ins (make; log in build/demo/build.log)"
-        if ! make -C "$REPO" --no-print-directory all >"$DEMO_DIR/build.log" 2>&1; then
-            tail -n 20 "$DEMO_DIR/build.log" >&2
-            die "the build failed; see $DEMO_DIR/build.log"
-        fi
+        say "installing what is missing (make deps; log in build/demo/build.log)"
+        make_step deps
+        # Only what runs here: the unit and contract tests, and the other build, would
+        # double a first demo's wait.
+        hda_build_chosen
+        build=win32
+        [ -n "$HDA_TWIN" ] && build=win64
     fi
+    hda_build_chosen
+    check_windows
     export HDA_DEMO_UNDER_XVFB=1 HDA_DEMO_ARGS=$ARGS HDA_DEMO_DISC=$DISC
-    export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS
+    export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS HDA_DEMO_BUILD=$build
     unset ARGS
     say "starting a virtual X display (Xvfb)"
     hda_under_xvfb "$0"
+fi
+
+# A first run makes its prefix while the build runs: each takes a good part of the wait.
+builder=""
+if [ -n "${HDA_DEMO_BUILD:-}" ]; then
+    say "building ${HDA_DEMO_BUILD}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
+    make_step demo-build DEMO_BUILD="$HDA_DEMO_BUILD" &
+    builder=$!
+    # Stopped early (the prefix failed), the demo still leaves no build running behind it.
+    trap 'if [ -n "$builder" ]; then wait "$builder" 2>/dev/null || true; fi' EXIT
+fi
+arch=win32
+[ "$WINDOWS" == "winxp64" ] && arch=win64
+hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
+if [ -n "$builder" ]; then
+    wait "$builder" || exit 2
+    builder=""
 fi
 
 hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
@@ -83,9 +119,6 @@ else
     shadow_lay "$SHADOW" "$PROGRAM"
 fi
 
-arch=win32
-[ "$WINDOWS" == "winxp64" ] && arch=win64
-hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
 say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
 shadow_setup "$WINDOWS" "$SHADOW"
 IFS=$'\t' read -r os_numbers os_text < <(hda_os_version)

@@ -1,5 +1,6 @@
 # tools/disc-check on sample discs: a complete disc passes, a disc that lacks one package
-# fails with exactly that Windows marked, and bad inputs give clear errors.
+# fails with exactly that Windows marked, the head tells the project's build from a changed
+# one, --exe disc runs the disc's own exe, and bad inputs give clear errors.
 source "$(dirname "$0")/lib.sh"
 
 CHECK=$REPO/tools/disc-check
@@ -37,12 +38,25 @@ check "missing build: status" 2 "$STATUS"
 check_true "missing build: says how to build" grep -q "make" <<<"$ERR"
 run_check "$DISC" --program Drivers/Audio --format pdf
 check "unknown format: status" 2 "$STATUS"
+run_check "$DISC" --program .
+check "no hdasetup.exe: status, one line" "2 1" "$STATUS $(wc -l <<<"$ERR")"
+cp "${HDA_WIN64_DIR:-$REPO/build/win64}/hdasetup.exe" "$DISC/HDASETUP.EXE" # the twin, not the product
+run_check "$DISC" --program .
+check "an x86-64 hdasetup.exe: status, one line" "2 1" "$STATUS $(wc -l <<<"$ERR")"
+rm "$DISC/HDASETUP.EXE"
 
 scenario "a complete disc"
 lay_disc "$DISC"
-rm "$DISC/Drivers/Audio/hdasetup.exe" # the tool brings its own
+PRODUCT=${HDA_WIN32_DIR:-$REPO/build/win32}/hdasetup.exe
+cp "$PRODUCT" "$DISC/Drivers/Audio/hdasetup.exe" # on either kind of host, the 32-bit product
+disc_sums() { find "$DISC" -type f -exec sha256sum {} + | sort; }
+SUMS=$(disc_sums)
 run_check "$DISC" --program Drivers/Audio
 check "status" 0 "$STATUS"
+version=$(sed -n 's/^project(hdasetup VERSION \([0-9.]*\).*/\1/p' "$REPO/CMakeLists.txt")
+check_true "the head reads the disc's version resource" \
+    grep -q "^disc's hdasetup.exe .*, FileVersion $version, ProductVersion $version$" "$OUT"
+check_true "the head: the same build" grep -qxE " +same build" "$OUT"
 check "$WINDOWS_RUN Windows x 4 codec set-ups" $((WINDOWS_RUN * 4)) "$(rows)"
 check "nothing marked" "" "$(marked)"
 check "one progress line per Windows run" $WINDOWS_RUN "$(grep -c ': ok$' <<<"$ERR")"
@@ -56,14 +70,31 @@ else
         grep -q 'Windows XP x64 .*not run on this host (needs 32-bit programs)' "$OUT"
     check_true "its progress line says so" grep -q 'Windows XP x64: not run on this host' <<<"$ERR"
 fi
-check_true "the disc was not changed" test ! -e "$DISC/Drivers/Audio/hdasetup.exe"
+check "the disc was not changed" "$SUMS" "$(disc_sums)"
 
-scenario "a disc without the XP SP1 package"
+scenario "a disc without the XP SP1 package, its exe one byte off the build"
 rm "$DISC/Drivers/Audio/$(hda_unix "$HDA_PACKAGE_XPSP1")"
+# In the DOS stub's message: the exe still runs as the build does.
+printf X | dd of="$DISC/Drivers/Audio/hdasetup.exe" bs=1 seek=80 conv=notrunc status=none
 run_check "$DISC" --program Drivers/Audio --format markdown
 check "status" 1 "$STATUS"
+check_true "the head: differs" grep -q '^- differs' "$OUT"
 check "only XP SP1 marked" "| Windows XP SP1 |" "$(grep '^| ! ' "$OUT" | cut -d'|' -f3 | sort -u | sed 's/^/|/; s/$/|/')"
 check "its four rows" 4 "$(grep -c '^| ! | Windows XP SP1 .*MISSING' "$OUT")"
 check_true "progress names it" grep -q "Windows XP SP1: would start a file the disc lacks" <<<"$ERR"
+
+scenario "the same disc, its own exe run (--exe disc)"
+SUMS=$(disc_sums)
+run_check "$DISC" --program Drivers/Audio --exe disc
+if hda_host_runs_32bit; then
+    check "status" 1 "$STATUS"
+    check "only XP SP1 marked" "Windows XP SP1," "$(marked)"
+    check_true "the shadow held the disc's exe" cmp -s "$WINE_DIR/shadow/Drivers/Audio/hdasetup.exe" \
+        "$DISC/Drivers/Audio/hdasetup.exe"
+    check "the disc was not changed" "$SUMS" "$(disc_sums)"
+else
+    echo "skipped: running the disc's 32-bit exe needs a host that runs 32-bit programs"
+    check "refused here: status, one line" "2 1" "$STATUS $(wc -l <<<"$ERR")"
+fi
 
 finish

@@ -4,7 +4,8 @@
 # demo, disc-check, the benchmark and the end-to-end tests; bash only, under an X display.
 #
 # Before the functions are used, set SHADOW_WORK_DIR: where prefixes, the shadow disc, logs
-# and screenshots go. The build comes from wine.sh's choice (HDA_BUILD_DIR).
+# and screenshots go. The build comes from wine.sh's choice (HDA_BUILD_DIR); SHADOW_EXE, when
+# set, is the hdasetup.exe laid in its place (disc-check --exe disc: the disc's own).
 
 # shellcheck source=wine.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
@@ -63,7 +64,7 @@ shadow_lay() {
     base=$(shadow_base "$program")
     rm -rf "$shadow"
     mkdir -p "$shadow/$program"
-    cp "$HDA_BUILD_DIR/hdasetup.exe" "$shadow/${program}hdasetup.exe"
+    cp "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" "$shadow/${program}hdasetup.exe"
     SHADOW_ROWS=()
     local rel
     for rel in "${HDA_PACKAGES[@]}"; do

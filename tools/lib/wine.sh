@@ -10,7 +10,8 @@
 
 HDA_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 HDA_CALLER=${HDA_CALLER:-$(basename "$0" .sh)}
-HDA_WINE32_LOADER=/usr/lib/wine/wine
+# The 32-bit loader is what the probe asks; e2e.probe points it at fakes.
+HDA_WINE32_LOADER=${HDA_WINE32_LOADER:-/usr/lib/wine/wine}
 HDA_WINE64_LOADER=/usr/lib/wine/wine64
 # shellcheck source=disc-facts.sh
 source "$HDA_REPO/tools/lib/disc-facts.sh"
@@ -32,54 +33,79 @@ hda_under_xvfb() {
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$@"
 }
 
+# Said wherever the host's kind is needed and cannot be told: without Wine's 32-bit loader
+# there is nothing to ask, and its absence says nothing about the host.
+HDA_NO_WINE="Wine is not installed: run make deps, or make demo, which installs it"
+
+# hda_host_known: whether the host's kind can be told now (an override, or Wine installed).
+hda_host_known() { [ -n "${HDA_HOST_RUNS_32BIT:-}" ] || [ -e "$HDA_WINE32_LOADER" ]; }
+
 # hda_host_runs_32bit: whether this host runs 32-bit x86 programs, the 32-bit Wine loader
-# among them.
+# among them; stops with what to do when Wine is not installed.
 hda_host_runs_32bit() {
     case ${HDA_HOST_RUNS_32BIT:-} in
     yes) return 0 ;;
     no) return 1 ;;
-    "") "$HDA_WINE32_LOADER" --version >/dev/null 2>&1 ;;
+    "")
+        hda_host_known || hda_die "$HDA_NO_WINE"
+        "$HDA_WINE32_LOADER" --version >/dev/null 2>&1
+        ;;
     *) hda_die "HDA_HOST_RUNS_32BIT=$HDA_HOST_RUNS_32BIT: use yes, no, or leave it unset" ;;
     esac
 }
 
-# The decision, made once per script: HDA_BUILD_DIR (hdasetup.exe, standins/, contract/),
-# HDA_WINE (the command that runs a Windows program) and HDA_BUILD_LABEL for reports.
-if hda_host_runs_32bit; then
-    HDA_TWIN=""
-    HDA_BUILD_DIR=${HDA_WIN32_DIR:-$HDA_REPO/build/win32}
-    HDA_WINE=(wine)
-    HDA_BUILD_LABEL="the 32-bit hdasetup.exe (${HDA_BUILD_DIR#"$HDA_REPO"/})"
-else
-    HDA_TWIN="this host runs no 32-bit programs: testing the x86-64 build of the same sources"
-    HDA_BUILD_DIR=${HDA_WIN64_DIR:-$HDA_REPO/build/win64}
-    # Debian's wine wrapper would pick the 32-bit loader, which the kernel refuses.
-    HDA_WINE=("$HDA_WINE64_LOADER")
-    export WINELOADER=$HDA_WINE64_LOADER
-    HDA_BUILD_LABEL="the x86-64 twin of hdasetup.exe (${HDA_BUILD_DIR#"$HDA_REPO"/}; this host runs no 32-bit programs)"
-    if [ -z "${HDA_TWIN_SAID:-}" ]; then
-        export HDA_TWIN_SAID=1
-        hda_say "$HDA_TWIN"
+# hda_choose_build: the decision, made once per script: HDA_BUILD_DIR (hdasetup.exe,
+# standins/, contract/), HDA_WINE (the command that runs a Windows program) and
+# HDA_BUILD_LABEL for reports.
+hda_choose_build() {
+    if hda_host_runs_32bit; then
+        HDA_TWIN=""
+        HDA_BUILD_DIR=${HDA_WIN32_DIR:-$HDA_REPO/build/win32}
+        HDA_WINE=(wine)
+        HDA_BUILD_LABEL="the 32-bit hdasetup.exe (${HDA_BUILD_DIR#"$HDA_REPO"/})"
+    else
+        HDA_TWIN="this host runs no 32-bit programs: testing the x86-64 build of the same sources"
+        HDA_BUILD_DIR=${HDA_WIN64_DIR:-$HDA_REPO/build/win64}
+        # Debian's wine wrapper would pick the 32-bit loader, which the kernel refuses.
+        HDA_WINE=("$HDA_WINE64_LOADER")
+        export WINELOADER=$HDA_WINE64_LOADER
+        HDA_BUILD_LABEL="the x86-64 twin of hdasetup.exe (${HDA_BUILD_DIR#"$HDA_REPO"/}; this host runs no 32-bit programs)"
+        if [ -z "${HDA_TWIN_SAID:-}" ]; then
+            export HDA_TWIN_SAID=1
+            hda_say "$HDA_TWIN"
+        fi
     fi
-fi
+    HDA_BUILD_CHOSEN=1
+    # The disc's facts come with the build; before it is built they are not there yet.
+    [ -f "$HDA_BUILD_DIR/disc-facts.sh" ] && hda_load_disc_facts "$HDA_BUILD_DIR/disc-facts.sh"
+    return 0
+}
+hda_build_chosen() { [ -n "${HDA_BUILD_CHOSEN:-}" ] || hda_choose_build; }
+
+# Decided as the script starts when the host can be told; a script that sources this before
+# the install step (the demo) decides after it, and every other use below decides first.
+HDA_BUILD_CHOSEN=""
+hda_host_known && hda_choose_build
 export WINEDEBUG=-all
 unset WINEARCH
-# The disc's facts come with the build; before it is built they are not there yet.
-[ -f "$HDA_BUILD_DIR/disc-facts.sh" ] && hda_load_disc_facts "$HDA_BUILD_DIR/disc-facts.sh"
 
-hda_wine() { "${HDA_WINE[@]}" "$@"; }
+hda_wine() {
+    hda_build_chosen
+    "${HDA_WINE[@]}" "$@"
+}
 
 # hda_need_build FILE...: stops with what to do when the build lacks one of the files
 # (relative to HDA_BUILD_DIR).
 hda_need_build() {
     local f
+    hda_build_chosen
     for f in "$@" disc-facts.sh; do
         [ -f "$HDA_BUILD_DIR/$f" ] ||
             hda_die "$HDA_BUILD_DIR/$f is missing: build it first with 'make' in $HDA_REPO"
     done
     hda_load_disc_facts "$HDA_BUILD_DIR/disc-facts.sh"
     [ -x "${HDA_WINE[0]}" ] || command -v "${HDA_WINE[0]}" >/dev/null ||
-        hda_die "Wine is not installed (${HDA_WINE[0]}): run tools/install-deps.sh as root"
+        hda_die "$HDA_NO_WINE (${HDA_WINE[0]} is missing)"
 }
 
 hda_winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -110,6 +136,7 @@ hda_wine_failed() {
 hda_prefix() {
     local dir name=$2 arch=$3
     dir=$(realpath -m "$1") # Wine takes only an absolute WINEPREFIX
+    hda_build_chosen
     [ -n "$HDA_TWIN" ] && arch=win64 name+=-x64
     export WINEPREFIX=$dir/prefix-$name
     if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
@@ -197,6 +224,7 @@ hda_run() { (hda_run_exec "$@"); }
 hda_run_exec() {
     local log=$1 seconds=$2
     shift 2
+    hda_build_chosen
     cd "$WINEPREFIX/drive_c" || exit 2
     HDA_LOG=$(hda_winpath "$log") exec timeout "$seconds" "${HDA_WINE[@]}" "$@"
 }
