@@ -60,12 +60,11 @@ fuzz: fuzzers
 demo:
 	@tools/demo.sh
 
-# What the demo runs and nothing more: one build's hdasetup.exe and the stand-ins it uses
+# What the demo runs and nothing more: one build's hdasetup.exe and the stand-ins
 # (DEMO_BUILD=win32 or win64, chosen by tools/demo.sh once Wine can tell what the host runs).
 DEMO_BUILD ?= win32
 demo-build: build/$(DEMO_BUILD)/CMakeCache.txt
-	cmake --build --preset $(DEMO_BUILD) --target hdasetup standin_package standin_helper \
-		standin_answerer osversion
+	cmake --build --preset $(DEMO_BUILD) --target hdasetup standins
 
 # Measures the program under Wine and writes docs/performance.md (not a test).
 bench: win32 win64

@@ -18,4 +18,7 @@ foreach(line IN LISTS hda_fact_lines)
     string(REPLACE "\\\\" "\\" text "${text}")
     string(APPEND hda_facts "HDA_${name}='${text}'\n")
 endforeach()
+# And the Windows build's stand-ins, by the names of tests/standins/NAME.cpp.
+string(REPLACE ";" " " hda_standins "${HDA_STANDINS}")
+string(APPEND hda_facts "HDA_STANDINS=(${hda_standins})\n")
 file(GENERATE OUTPUT ${HDA_DISC_FACTS_SH} CONTENT "${hda_facts}")

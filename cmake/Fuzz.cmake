@@ -5,17 +5,16 @@ set(HDA_FUZZ_TARGETS options driver find version delete)
 
 if(HDA_FUZZ)
     set(HDA_FUZZ_OPTIONS -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all)
-    get_target_property(HDA_CORE_SOURCES hdacore SOURCES)
-    add_library(hdacore_fuzz STATIC ${HDA_CORE_SOURCES} ${HDA_MEMORY_HOST_SOURCES}
-        tests/unit/TestGlobals.cpp)
-    target_include_directories(hdacore_fuzz PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/memory)
-    target_compile_options(hdacore_fuzz PUBLIC ${HDA_FUZZ_OPTIONS}
-        -fsanitize=fuzzer-no-link,address,undefined)
+    hda_layers(_fuzz ${HDA_FUZZ_OPTIONS} -fsanitize=fuzzer-no-link,address,undefined)
+    # The in-memory Windows the targets run the installer on.
+    add_library(hda_memory_fuzz STATIC ${HDA_MEMORY_HOST_SOURCES} tests/unit/TestGlobals.cpp)
+    target_include_directories(hda_memory_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tests/memory)
+    target_link_libraries(hda_memory_fuzz PUBLIC hda_setup_fuzz)
 
     add_custom_target(fuzzers)
     foreach(name ${HDA_FUZZ_TARGETS})
         add_executable(fuzz_${name} fuzz/fuzz_${name}.cpp)
-        target_link_libraries(fuzz_${name} PRIVATE hdacore_fuzz)
+        target_link_libraries(fuzz_${name} PRIVATE hda_memory_fuzz)
         target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
         add_dependencies(fuzzers fuzz_${name})
     endforeach()

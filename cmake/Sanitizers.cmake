@@ -9,17 +9,14 @@ set(HDA_SANITIZE_OPTIONS -fsanitize=address,undefined -fno-sanitize-recover=all
     -fno-omit-frame-pointer)
 
 # Same sources as the plain build, so a file added there is checked here too.
-get_target_property(HDA_CORE_SOURCES hdacore SOURCES)
 get_target_property(HDA_UNIT_SOURCES unit_tests SOURCES)
 
-add_library(hdacore_asan STATIC ${HDA_CORE_SOURCES})
-target_include_directories(hdacore_asan PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_options(hdacore_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
-target_link_options(hdacore_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
+hda_layers(_asan ${HDA_SANITIZE_OPTIONS})
+target_link_options(hda_host_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
 
 add_executable(unit_tests_asan ${HDA_UNIT_SOURCES})
 target_include_directories(unit_tests_asan PRIVATE ${CMAKE_SOURCE_DIR}/tests/memory)
-target_link_libraries(unit_tests_asan PRIVATE hdacore_asan GTest::gtest_main)
+target_link_libraries(unit_tests_asan PRIVATE hda_setup_asan GTest::gtest_main)
 target_compile_definitions(unit_tests_asan PRIVATE HDA_DISC_FACTS_SH="${HDA_DISC_FACTS_SH}")
 gtest_discover_tests(unit_tests_asan
     TEST_PREFIX asan.
