@@ -1,7 +1,9 @@
 # libFuzzer targets over the installer's logic on the in-memory Windows. The clang build
 # (preset "fuzz", HDA_FUZZ on) makes them; the native build runs each for a few seconds
 # from the seed corpus in fuzz/corpus, as CTest tests beside the unit tests.
-set(HDA_FUZZ_TARGETS options driver find version delete)
+# The targets are the files fuzz/fuzz_NAME.cpp; fuzz/run.sh finds them the same way.
+file(GLOB hda_fuzz_sources RELATIVE ${CMAKE_SOURCE_DIR}/fuzz ${CMAKE_SOURCE_DIR}/fuzz/fuzz_*.cpp)
+string(REGEX REPLACE "fuzz_([a-z0-9_]+)\\.cpp" "\\1" HDA_FUZZ_TARGETS "${hda_fuzz_sources}")
 
 if(HDA_FUZZ)
     set(HDA_FUZZ_OPTIONS -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all)

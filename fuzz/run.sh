@@ -9,7 +9,12 @@ FUZZ_DIR=${HDA_FUZZ_DIR:-$REPO/build/fuzz}
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(options driver find version delete)
+if [ ${#targets[@]} -eq 0 ]; then
+    for source in "$REPO"/fuzz/fuzz_*.cpp; do
+        name=${source##*/fuzz_}
+        targets+=("${name%.cpp}")
+    done
+fi
 
 for t in "${targets[@]}"; do
     exe=$FUZZ_DIR/fuzz_$t

@@ -7,20 +7,15 @@ HDA_CALLER=bench
 # shellcheck source=lib/shadow-disc.sh
 source "$(dirname "$0")/lib/shadow-disc.sh"
 hda_under_xvfb "$0" "$@"
-hda_need_build hdasetup.exe standins/standin_launcher.exe standins/standin_package.exe \
-    standins/standin_helper.exe standins/standin_empty.exe standins/standin_empty_gui.exe
+hda_need_build
 
-REPO=$HDA_REPO
-WORK=${HDA_WINE_DIR:-$REPO/build/bench}
+REPO=$HDA_REPO WORK=${HDA_WINE_DIR:-$HDA_REPO/build/bench} OUT=$HDA_REPO/docs/performance.md
 SCRATCH=$WORK/scratch
-OUT=$REPO/docs/performance.md
 STANDINS=$HDA_BUILD_DIR/standins
 LAUNCHER=$(hda_standin launcher)
 PROGRAM='D:\Drivers\Audio\hdasetup.exe'
 FUNCTION=$(hda_function "${HDA_CODECS[1]}")
 CLK_TCK=$(getconf CLK_TCK)
-
-say() { echo "bench: $*" >&2; }
 
 hda_prefix "$WORK" bench win32
 DISC=$SCRATCH/disc
@@ -57,12 +52,12 @@ launch() {
 }
 
 # A figure needs its line: a missing one stops the benchmark, naming the event.
-tick() { hda_log "$LOG" "$1" 2 | head -n 1 || { say "no '$1' line in $LOG"; exit 1; }; }
-text_of() { hda_log "$LOG" "$1" | head -n 1 || { say "no '$1' line in $LOG"; exit 1; }; }
+tick() { hda_log "$LOG" "$1" 2 | head -n 1 || { hda_say "no '$1' line in $LOG"; exit 1; }; }
+text_of() { hda_log "$LOG" "$1" | head -n 1 || { hda_say "no '$1' line in $LOG"; exit 1; }; }
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 # 1. Processor time during a silent run: package 10 s, helper window 10 s.
-say "silent run, package 10 s and helper window 10 s..."
+hda_say "silent run, package 10 s and helper window 10 s..."
 hda_set_functions "$FUNCTION"
 rm -rf "$MARKER"
 HDA_PACKAGE_MS=10000 HDA_HELPER_MS=10000 launch "$PROGRAM" -S
@@ -79,36 +74,31 @@ after_window_ms=$(($(tick launch-end) - $(tick helper-end)))
 # 2. DeleteTree at the marker path against cmd's rmdir, 10,000 files in 1,000 folders.
 make_tree() {
     rm -rf "$MARKER"
-    local top sub
-    for top in $(seq -w 0 9); do
-        for sub in $(seq -w 0 99); do
-            [ "$sub" == 99 ] && continue
-            mkdir -p "$MARKER/t$top/s$sub"
-            for f in 0 1 2 3 4 5 6 7 8 9; do echo x > "$MARKER/t$top/s$sub/f$f.txt"; done
-        done
-        for f in 0 1 2 3 4 5 6 7 8 9; do echo x > "$MARKER/t$top/f$f.txt"; done
+    local dir f
+    for dir in "$MARKER"/t{0..9} "$MARKER"/t{0..9}/s{00..98}; do
+        mkdir -p "$dir"
+        for f in {0..9}; do echo x >"$dir/f$f.txt"; done
     done
 }
 hda_set_functions # nothing to install: the run goes straight to the marker
 rm -f "$DISC/Drivers/Audio/$(hda_unix "$HDA_PACKAGE_XPSP2")"
-ours=()
-theirs=()
+ours=() theirs=()
 for round in 1 2 3; do
-    say "DeleteTree round $round of 3..."
+    hda_say "DeleteTree round $round of 3..."
     rm -rf "$MARKER"
     launch "$PROGRAM" -S
     base=$(($(tick launch-end) - $(tick launch-start)))
     make_tree
     launch "$PROGRAM" -S
     ours+=($(($(tick launch-end) - $(tick launch-start) - base)))
-    [ -f "$MARKER" ] || say "warning: the tree was not replaced by the marker"
+    [ -f "$MARKER" ] || hda_say "warning: the tree was not replaced by the marker"
 
     launch cmd /c rem
     base=$(($(tick launch-end) - $(tick launch-start)))
     make_tree
     launch cmd /c rmdir /s /q "C:\\$HDA_MARKER_NAME"
     theirs+=($(($(tick launch-end) - $(tick launch-start) - base)))
-    [ -e "$MARKER" ] && say "warning: rmdir left the tree"
+    [ -e "$MARKER" ] && hda_say "warning: rmdir left the tree"
 done
 ours_ms=$(printf '%s\n' "${ours[@]}" | median)
 theirs_ms=$(printf '%s\n' "${theirs[@]}" | median)
@@ -118,11 +108,8 @@ size=$(stat -c %s "$HDA_BUILD_DIR/hdasetup.exe")
 shadow_lay "$DISC" Drivers/Audio
 cp "$STANDINS/standin_empty.exe" "$DISC/Drivers/Audio/empty.exe"
 cp "$STANDINS/standin_empty_gui.exe" "$DISC/Drivers/Audio/empty_gui.exe"
-interactive=()
-interactive_missing=()
-empty=()
-empty_gui=()
-say "start-up runs, 10 each..."
+interactive=() interactive_missing=() empty=() empty_gui=()
+hda_say "start-up runs, 10 each..."
 for round in $(seq 10); do
     launch 'D:\Drivers\Audio\empty.exe'
     empty+=($(($(tick launch-end) - $(tick launch-start))))

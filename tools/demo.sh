@@ -6,7 +6,6 @@
 #   make demo ARGS="-S DEBUG"                     answers the two debug boxes, saves PNGs
 #   make demo DISC=/media/cdrom PROGRAM=Drivers/Audio   your disc, which is never run or changed
 #   make demo WINDOWS=win2k                       another of Wine's versions (winxp64: 64-bit)
-#
 # The same names work from the environment: ARGS=... tools/demo.sh
 set -euo pipefail
 
@@ -24,36 +23,24 @@ DISC=${DISC:-}
 PROGRAM=${PROGRAM:-Drivers/Audio}
 WINDOWS=${WINDOWS:-winxp}
 
-say() { hda_say "$@"; }
-die() { hda_die "$@"; }
-
 # Checked before anything is built, so a mistyped path fails at once.
 if [ -n "$DISC" ]; then
-    [ -d "$DISC" ] || die "DISC=$DISC is not a folder (give the root folder of a driver disc)"
-    DISC=$(realpath "$DISC")
-    case $PROGRAM in
-    /*) target=$(realpath -m "$PROGRAM") ;;
-    *) target=$(realpath -m "$DISC/$PROGRAM") ;;
-    esac
-    [ "$target" == "$DISC" ] || [[ "$target" == "$DISC/"* ]] ||
-        die "PROGRAM=$PROGRAM is outside the disc $DISC (give a folder on the disc, e.g. Drivers/Audio)"
-    [ -d "$target" ] || die "PROGRAM=$PROGRAM: there is no folder $target on the disc"
-    PROGRAM=${target#"$DISC"}
-    PROGRAM=${PROGRAM#/}
+    shadow_disc_args "$DISC" "$PROGRAM"
+    DISC=$SHADOW_DISC PROGRAM=$SHADOW_PROGRAM
     demo_real=$(realpath -m "$DEMO_DIR")
     [[ "$demo_real/" == "$DISC/"* ]] &&
-        die "DISC=$DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
+        hda_die "DISC=$DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
     [[ "$DISC/" == "$demo_real/"* ]] &&
-        die "DISC=$DISC lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
+        hda_die "DISC=$DISC lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
 fi
 case $WINDOWS in
 win2k | winxp | win2003 | winxp64 | nt40 | win95 | win98 | winme | win7 | win10) ;;
-*) die "WINDOWS=$WINDOWS: use one of win2k winxp win2003 winxp64 nt40 win95 win98 winme win7 win10" ;;
+*) hda_die "WINDOWS=$WINDOWS: use one of win2k winxp win2003 winxp64 nt40 win95 win98 winme win7 win10" ;;
 esac
 # Asked only once the host's kind is known: on a fresh machine, after the install step.
 check_windows() {
     [ "$WINDOWS" == winxp64 ] && [ -n "$HDA_TWIN" ] &&
-        die "WINDOWS=winxp64 runs the 32-bit program under WOW64, and this host runs no 32-bit programs; choose another Windows"
+        hda_die "WINDOWS=winxp64 runs the 32-bit program under WOW64, and this host runs no 32-bit programs; choose another Windows"
     return 0
 }
 [ -n "$HDA_BUILD_CHOSEN" ] && check_windows
@@ -62,7 +49,7 @@ check_windows() {
 make_step() {
     if ! make -C "$REPO" --no-print-directory "$@" >>"$DEMO_DIR/build.log" 2>&1; then
         tail -n 20 "$DEMO_DIR/build.log" >&2
-        die "'make $*' failed; see $DEMO_DIR/build.log"
+        hda_die "'make $*' failed; see $DEMO_DIR/build.log"
     fi
 }
 
@@ -71,7 +58,7 @@ if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     : >"$DEMO_DIR/build.log"
     build=""
     if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
-        say "installing what is missing (make deps; log in build/demo/build.log)"
+        hda_say "installing what is missing (make deps; log in build/demo/build.log)"
         make_step deps
         # Only what runs here: the unit and contract tests, and the other build, would
         # double a first demo's wait.
@@ -84,49 +71,40 @@ if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
     export HDA_DEMO_UNDER_XVFB=1 HDA_DEMO_ARGS=$ARGS HDA_DEMO_DISC=$DISC
     export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS HDA_DEMO_BUILD=$build
     unset ARGS
-    say "starting a virtual X display (Xvfb)"
+    hda_say "starting a virtual X display (Xvfb)"
     hda_under_xvfb "$0"
 fi
 
 # A first run makes its prefix while the build runs: each takes a good part of the wait.
 builder=""
 if [ -n "${HDA_DEMO_BUILD:-}" ]; then
-    say "building ${HDA_DEMO_BUILD}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
+    hda_say "building ${HDA_DEMO_BUILD}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
     make_step demo-build DEMO_BUILD="$HDA_DEMO_BUILD" &
     builder=$!
     # Stopped early (the prefix failed), the demo still leaves no build running behind it.
     trap 'if [ -n "$builder" ]; then wait "$builder" 2>/dev/null || true; fi' EXIT
 fi
-arch=win32
-[ "$WINDOWS" == "winxp64" ] && arch=win64
+arch=win32 && [ "$WINDOWS" == "winxp64" ] && arch=win64
 hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
-if [ -n "$builder" ]; then
-    wait "$builder" || exit 2
-    builder=""
-fi
+[ -z "$builder" ] || { wait "$builder" || exit 2; builder=""; }
 
-hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
-    standins/standin_answerer.exe standins/osversion.exe
+hda_need_build
 SHADOW_WORK_DIR=$DEMO_DIR
 
-if [ -n "$DISC" ]; then
-    SHADOW=$DEMO_DIR/shadow
-    say "laying a shadow of $DISC under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
-    shadow_lay "$SHADOW" "$PROGRAM" "$DISC"
-else
-    SHADOW=$DEMO_DIR/disc
-    say "laying a sample driver disc under build/demo/disc: stand-in packages and helpers, empty INF files"
-    shadow_lay "$SHADOW" "$PROGRAM"
-fi
+SHADOW=$DEMO_DIR/disc
+what="a sample driver disc under build/demo/disc: stand-in packages and helpers, empty INF files"
+[ -n "$DISC" ] && SHADOW=$DEMO_DIR/shadow &&
+    what="a shadow of $DISC under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
+hda_say "laying $what"
+shadow_lay "$SHADOW" "$PROGRAM" "$DISC"
 
-say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
+hda_say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
 shadow_setup "$WINDOWS" "$SHADOW"
 IFS=$'\t' read -r os_numbers os_text < <(hda_os_version)
 read -r os_platform os_major os_minor os_build <<<"$os_numbers"
 
-folder=$(shadow_folder "$PROGRAM")
-WIN_PROGRAM="D:\\${folder//\//\\}hdasetup.exe"
-say "running $WIN_PROGRAM $ARGS (the package takes ${HDA_PACKAGE_MS:-2000} ms, the helper's window stays ${HDA_HELPER_MS:-3000} ms)"
+WIN_PROGRAM="D:\\${SHADOW_FOLDER//\//\\}hdasetup.exe"
+hda_say "running $WIN_PROGRAM $ARGS (the package takes ${HDA_PACKAGE_MS:-2000} ms, the helper's window stays ${HDA_HELPER_MS:-3000} ms)"
 # ARGS is split into words as a shell would, and the program sees them joined by blanks.
 # shellcheck disable=SC2086
 shadow_run "$WIN_PROGRAM" $ARGS
@@ -139,11 +117,8 @@ echo
 echo "hdasetup demo: what the program did"
 row program "$WIN_PROGRAM $ARGS"
 more "$HDA_BUILD_LABEL"
-if [ -n "$DISC" ]; then
-    more "D: is a shadow of $DISC (build/demo/shadow); nothing on the disc was run or changed"
-else
-    more "D: is the sample disc (build/demo/disc)"
-fi
+[ -n "$DISC" ] && more "D: is a shadow of $DISC (build/demo/shadow); nothing on the disc was run or changed"
+[ -n "$DISC" ] || more "D: is the sample disc (build/demo/disc)"
 
 build=$os_build
 [ "$os_platform" == 1 ] && build=$((os_build & 0xFFFF))
@@ -190,12 +165,10 @@ while IFS='|' read -r _ caption text; do
 done < <(awk -F'\t' '$1 == "box" { print $2 "|" $3 "|" $4 }' "$SHADOW_LOG" | tr -d '\r')
 if [ -s "$SHADOW_LOG.shots" ]; then
     while read -r shot; do more "screenshot: ${shot#"$REPO"/}"; done <"$SHADOW_LOG.shots"
+elif grep -q '^box' "$SHADOW_LOG" && shadow_can_photograph; then
+    more "no screenshots: ImageMagick's 'import' could not photograph the boxes"
 elif grep -q '^box' "$SHADOW_LOG"; then
-    if shadow_can_photograph; then
-        more "no screenshots: ImageMagick's 'import' could not photograph the boxes"
-    else
-        more "no screenshots: ImageMagick's 'import' or 'xwininfo' is missing (run 'sudo tools/install-deps.sh')"
-    fi
+    more "no screenshots: ImageMagick's 'import' or 'xwininfo' is missing (run 'sudo tools/install-deps.sh')"
 fi
 
 marker=$WINEPREFIX/drive_c/$HDA_MARKER_NAME
@@ -209,15 +182,12 @@ fi
 row "exit code" "$SHADOW_EXIT, after $(shadow_seconds "$SHADOW_START_NS" "$SHADOW_END_NS")"
 
 if [ -n "$DISC" ]; then
-    missing=0
-    for r in "${SHADOW_ROWS[@]}"; do
+    missing=$(for r in "${SHADOW_ROWS[@]}"; do
         IFS='|' read -r kind rel found <<<"$r"
-        if [ "$found" == MISSING ]; then
-            [ $missing -eq 0 ] && echo && echo "not on the disc (the program would name or start these; the shadow lacks them too):"
-            missing=$((missing + 1))
-            printf '  %-8s D:\\%s\n' "$kind" "${rel//\//\\}"
-        fi
-    done
-    [ $missing -eq 0 ] && echo && echo "the disc has every file the program may start or name"
+        [ "$found" != MISSING ] || printf '  %-8s D:\\%s\n' "$kind" "${rel//\//\\}"
+    done)
+    echo
+    [ -z "$missing" ] && echo "the disc has every file the program may start or name" ||
+        printf '%s\n%s\n' "not on the disc (the program would name or start these; the shadow lacks them too):" "$missing"
 fi
 exit 0

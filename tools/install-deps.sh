@@ -2,18 +2,20 @@
 # Installs what the builds and tests need on Debian 12, and nothing when it is all there:
 # MinGW-w64 (i686, and x86-64 for the twin build), Wine with its 32-bit part, Xvfb, clang 14
 # with libFuzzer, and the Japanese locale for the code page 932 tests. Safe to run again.
+# With PACKAGE... given, those Debian packages instead (the emulated guest's tools).
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth locales e2fsprogs clang-14 libclang-rt-14-dev
           imagemagick x11-utils) # the last two: the demo's screenshots of the program's boxes
+[ $# -eq 0 ] || packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 need_locale=0
-locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' || need_locale=1
+[ $# -gt 0 ] || locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' || need_locale=1
 
 if [ ${#missing[@]} -eq 0 ] && [ $need_locale -eq 0 ]; then
     exit 0

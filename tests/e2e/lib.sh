@@ -1,27 +1,20 @@
-# Shared by the end-to-end scripts: a small check-and-count harness over the project's Wine
-# runner (tools/lib), which runs the real hdasetup.exe on a sample driver disc made of
-# stand-ins. A script sources this first; it then runs under its own Xvfb display.
-
+# Sourced first by the end-to-end scripts that run Wine, which then run under their own Xvfb
+# display: the harness, and the Wine runner (tools/lib) with a sample disc of stand-ins. A
+# script's line "# prefix: NAME win32|win64" names its prefix, for use_prefix and test-x86.
 set -euo pipefail
 
 HDA_CALLER=$(basename "$0" .sh)
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/shadow-disc.sh"
 hda_under_xvfb "$0" "$@"
 
 REPO=$HDA_REPO
 WINE_DIR=${HDA_WINE_DIR:-$REPO/build/wine}
 SCRATCH=$WINE_DIR/scratch/$HDA_CALLER
-hda_need_build hdasetup.exe standins/standin_package.exe standins/standin_helper.exe \
-    standins/standin_answerer.exe standins/standin_attrib.exe standins/standin_hold.exe \
-    standins/osversion.exe
+hda_need_build
 
-PASSED=0
-FAILED=0
-SCENARIO=""
-
-# HDA_TIME_SLACK: a factor for the upper time bounds of the checks, on a slower machine (the
-# emulated guest of `make test-x86` sets it). Only those bounds move: lower bounds and the
-# order of events are checked as they are.
+# HDA_TIME_SLACK: a factor for the upper time bounds only, on a slower machine (the emulated
+# guest sets it); lower bounds and the order of events are checked as they are.
 TIME_SLACK=${HDA_TIME_SLACK:-1}
 awk -v k="$TIME_SLACK" 'BEGIN { exit !(k + 0 >= 1) }' ||
     hda_die "HDA_TIME_SLACK=$TIME_SLACK: give a factor of 1 or more"
@@ -31,34 +24,7 @@ awk -v k="$TIME_SLACK" 'BEGIN { exit !(k + 0 >= 1) }' ||
 # at_most SECONDS: the upper bound of a time check on this machine.
 at_most() { awk -v s="$1" -v k="$TIME_SLACK" 'BEGIN { print s * k }'; }
 
-scenario() {
-    SCENARIO=$1
-    echo "--- $SCENARIO"
-}
-
-pass() { PASSED=$((PASSED + 1)); echo "ok:   $SCENARIO: $1"; }
-fail() { FAILED=$((FAILED + 1)); echo "FAIL: $SCENARIO: $1"; }
-
-# check DESCRIPTION EXPECTED ACTUAL
-check() {
-    if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
-
-# check_true DESCRIPTION COMMAND...
-check_true() {
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
-
-finish() {
-    hda_stop_wine
-    echo "$PASSED passed, $FAILED failed"
-    [ "$FAILED" -eq 0 ]
-}
-
-# needs_32bit_programs: scenarios of a 32-bit program on 64-bit Windows (WOW64) cannot run
-# on the x86-64 twin; on such a host the script ends as skipped (CTest's SKIP_RETURN_CODE).
+# needs_32bit_programs: WOW64 needs the 32-bit exe; without it the script ends as skipped.
 needs_32bit_programs() {
     if ! hda_host_runs_32bit; then
         echo "skipped: this host runs no 32-bit programs, and a 32-bit program under WOW64 needs them"
@@ -66,20 +32,31 @@ needs_32bit_programs() {
     fi
 }
 
-# use_prefix NAME win32|win64: a prefix under build/wine, made once and reused.
-use_prefix() { hda_prefix "$WINE_DIR" "$1" "$2"; }
+# use_prefix: the script's prefix under build/wine, made once and reused.
+use_prefix() {
+    local -a declared
+    read -r -a declared < <(awk '$1 == "#" && $2 == "prefix:" { print $3, $4; exit }' "$0")
+    hda_prefix "$WINE_DIR" "${declared[@]}"
+}
 
-# lay_disc DIR [PROGRAM_FOLDER]: a driver disc of stand-ins, with hdasetup.exe in
-# PROGRAM_FOLDER (Drivers/Audio unless told) and the helper two levels above it.
+# lay_disc DIR [PROGRAM_FOLDER]: a disc of stand-ins, hdasetup.exe in Drivers/Audio unless told.
 lay_disc() { shadow_lay "$1" "${2:-Drivers/Audio}"; }
 
-LOG=""
-EXIT_CODE=""
-ELAPSED=""
+# standard_disc [WINDOWS]: the script's prefix, the sample disc as D:, $PROGRAM on it.
+standard_disc() {
+    use_prefix
+    DISC=$SCRATCH/disc
+    lay_disc "$DISC"
+    hda_map_drive D "$DISC"
+    PROGRAM='D:\Drivers\Audio\hdasetup.exe'
+    if [ $# -gt 0 ]; then hda_set_windows "$@"; fi
+}
 
-# run_program WINDOWS_PATH [OPTIONS...]: runs the program from C:\, the stand-ins logging
-# to a fresh $LOG; sets EXIT_CODE and ELAPSED (seconds, as text with 1 decimal). A program
-# that never ends (a box nobody answers) fails the test instead of hanging it.
+LOG="" EXIT_CODE="" ELAPSED=""
+
+# run_program WINDOWS_PATH [OPTIONS...]: runs the program from C:\, the stand-ins logging to
+# a fresh $LOG, and checks its exit code, 0 on every path; sets EXIT_CODE and ELAPSED (s). A
+# program that never ends (a box nobody answers) fails the test instead of hanging it.
 run_program() {
     mkdir -p "$SCRATCH"
     LOG=$SCRATCH/log.txt
@@ -92,19 +69,26 @@ run_program() {
     set -e
     end=$(date +%s%N)
     ELAPSED=$(awk "BEGIN { printf \"%.1f\", ($end - $start) / 1e9 }")
+    check "exit code" 0 "$EXIT_CODE"
 }
 
-# What the stand-ins logged in the last run: the text of each line of an event,
-# how many there were, and each box the answerer saw as "caption|text".
+# run_answered COUNT WINDOWS_PATH [OPTIONS...]: run_program with the answerer dismissing up to
+# COUNT boxes, each logged; once the program has ended, no box is left for it.
+run_answered() {
+    local count=$1 answerer
+    shift
+    mkdir -p "$SCRATCH"
+    hda_run_exec "$SCRATCH/log.txt" 90 "$(hda_standin answerer)" "$count" 60000 &
+    answerer=$!
+    run_program "$@"
+    kill "$answerer" 2>/dev/null || true
+    wait "$answerer" 2>/dev/null || true
+}
+
+# The last run's log: an event's texts, their count, and each box as "caption|text".
 logged() { hda_log "$LOG" "$1" || true; }
 count_logged() { hda_log_count "$LOG" "$1"; }
 boxes() { awk -F'\t' '$1 == "box" { print $3 "|" $4 }' "$LOG" | tr -d '\r'; }
 
 # set_attributes HEX UNIX_PATH: Windows attributes, set by a Win32 program.
 set_attributes() { hda_wine "$(hda_standin attrib)" "$1" "$(hda_winpath "$2")"; }
-
-# start_answerer COUNT: reads and dismisses COUNT message boxes in the background.
-start_answerer() {
-    hda_run_exec "$LOG" 90 "$(hda_standin answerer)" "$1" 60000 &
-    ANSWERER_PID=$!
-}

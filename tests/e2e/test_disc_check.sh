@@ -1,6 +1,9 @@
 # tools/disc-check on sample discs: a complete disc passes, a disc that lacks one package
 # fails with exactly that Windows marked, the head tells the project's build from a changed
-# one, --exe disc runs the disc's own exe, and bad inputs give clear errors.
+# one, --exe disc runs the disc's own exe, and bad inputs give clear errors. disc-check makes
+# its prefixes where the other scripts keep theirs:
+# prefix: win32 win32
+# prefix: win64 win64
 source "$(dirname "$0")/lib.sh"
 
 CHECK=$REPO/tools/disc-check
@@ -23,27 +26,25 @@ WINDOWS_RUN=8
 hda_host_runs_32bit || WINDOWS_RUN=7
 marked() { grep '^!' "$OUT" | awk -F'  +' '{ print $2 }' | sort -u | tr '\n' ',' ; }
 
-scenario "bad inputs"
-run_check "$SCRATCH/no-such-disc" --program Drivers/Audio
-check "missing disc: status" 2 "$STATUS"
-check_true "missing disc: says so" grep -q "does not exist" <<<"$ERR"
+scenario "bad inputs: status 2 and one line that says what is wrong"
 mkdir -p "$DISC"
-run_check "$DISC" --program ../elsewhere
-check "program outside the disc: status" 2 "$STATUS"
-check_true "program outside the disc: says so" grep -q "outside the disc" <<<"$ERR"
-run_check "$DISC" --program /abs/path
-check "absolute program folder: status" 2 "$STATUS"
-HDA_WIN32_DIR=$SCRATCH/no-build HDA_WIN64_DIR=$SCRATCH/no-build run_check "$DISC" --program Drivers/Audio
-check "missing build: status" 2 "$STATUS"
-check_true "missing build: says how to build" grep -q "make" <<<"$ERR"
-run_check "$DISC" --program Drivers/Audio --format pdf
-check "unknown format: status" 2 "$STATUS"
-run_check "$DISC" --program .
-check "no hdasetup.exe: status, one line" "2 1" "$STATUS $(wc -l <<<"$ERR")"
-cp "${HDA_WIN64_DIR:-$REPO/build/win64}/hdasetup.exe" "$DISC/HDASETUP.EXE" # the twin, not the product
-run_check "$DISC" --program .
-check "an x86-64 hdasetup.exe: status, one line" "2 1" "$STATUS $(wc -l <<<"$ERR")"
+cp "${HDA_WIN64_DIR:-$REPO/build/win64}/hdasetup.exe" "$SCRATCH/HDASETUP.EXE" # the twin, not the product
+while IFS='|' read -r what args said; do
+    [ "$what" == "an x86-64 hdasetup.exe" ] && cp "$SCRATCH/HDASETUP.EXE" "$DISC/"
+    # shellcheck disable=SC2086 # the arguments are words
+    run_check $args
+    check "$what" "2 1 1" "$STATUS $(wc -l <<<"$ERR") $(grep -c "$said" <<<"$ERR")"
+done <<TABLE
+missing disc|$SCRATCH/no-such-disc --program Drivers/Audio|does not exist
+program outside the disc|$DISC --program ../elsewhere|outside the disc
+absolute program folder|$DISC --program /abs/path|outside the disc
+unknown format|$DISC --program . --format pdf|unknown format
+no hdasetup.exe|$DISC --program .|has no hdasetup.exe
+an x86-64 hdasetup.exe|$DISC --program .|is not a 32-bit Windows GUI program
+TABLE
 rm "$DISC/HDASETUP.EXE"
+HDA_WIN32_DIR=$SCRATCH/no-build HDA_WIN64_DIR=$SCRATCH/no-build run_check "$DISC" --program .
+check "missing build: status, says how to build" "2 1" "$STATUS $(grep -c "make" <<<"$ERR")"
 
 scenario "a complete disc"
 lay_disc "$DISC"

@@ -2,12 +2,13 @@
 # down (D:\Drivers\Audio\), one level down (D:\Audio\) or at the root itself (D:\); the
 # packages come from its own folder and the helper from two levels up, or from the
 # folder itself when there are no two levels above it.
+# prefix: win32 win32
 source "$(dirname "$0")/lib.sh"
 
 FUNCTION=$(hda_function "${HDA_CODECS[2]}")
 export HDA_PACKAGE_MS=0 HDA_HELPER_MS=300
 
-use_prefix win32 win32
+use_prefix
 hda_set_windows winxp
 hda_set_functions "$FUNCTION"
 DISC=$SCRATCH/disc
@@ -19,7 +20,6 @@ while IFS='|' read -r folder exe_dir base; do
     hda_map_drive D "$DISC"
     rm -f "$WINEPREFIX/drive_c/$HDA_MARKER_NAME"
     run_program "${exe_dir}hdasetup.exe" -S
-    check "exit code" 0 "$EXIT_CODE"
     check "package" "${exe_dir}$HDA_PACKAGE_XPSP2$HDA_QUIET" "$(logged package-start)"
     check "helper command line" "${base}$HDA_HELPER_32 ${base}$HDA_INF_32 \"HDAUDIO\\$FUNCTION\"" \
         "$(logged helper-start)"
@@ -38,7 +38,6 @@ lay_disc "$DISC" .
 hda_map_drive D "$DISC"
 rm -rf "$DISC/${HDA_HELPER_32%%\\*}" "$WINEPREFIX/drive_c/$HDA_MARKER_NAME"
 run_program 'D:\hdasetup.exe' -S
-check "exit code" 0 "$EXIT_CODE"
 check "helper not started" 0 "$(count_logged helper-start)"
 check "marker still written" ${#HDA_MARKER_TEXT} "$(stat -c %s "$WINEPREFIX/drive_c/$HDA_MARKER_NAME" 2>/dev/null)"
 

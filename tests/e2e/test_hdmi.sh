@@ -1,23 +1,17 @@
 # The HDMI audio driver step of a silent run, under Wine: the helper's command line on a
 # 32-bit host (the 64-bit one is in test_wow64.sh), the wait for its window, the registry
 # failure box and the debug boxes.
+# prefix: win32 win32
 source "$(dirname "$0")/lib.sh"
 
-PROGRAM='D:\Drivers\Audio\hdasetup.exe'
 FUNCTION=$(hda_function "${HDA_CODECS[1]}")
 CMD_32="D:\\$HDA_HELPER_32 D:\\$HDA_INF_32 \"HDAUDIO\\$FUNCTION\""
 export HDA_PACKAGE_MS=100
-
-use_prefix win32 win32
-DISC=$SCRATCH/disc
-lay_disc "$DISC"
-hda_map_drive D "$DISC"
-hda_set_windows winxp
+standard_disc winxp
 
 scenario "32-bit host: helper started and waited for"
 hda_set_functions 'FUNC_01&VEN_1234&DEV_5678&SUBSYS_00000000&REV_1000' "$FUNCTION"
 HDA_HELPER_MS=5000 run_program "$PROGRAM" -S
-check "exit code" 0 "$EXIT_CODE"
 check "helper command line" "$CMD_32" "$(logged helper-start)"
 check "helper window title" "D:\\$HDA_HELPER_32" "$(logged helper-window)"
 check "helper started after the package ended" 1 "$(awk -F'\t' '$1=="package-end"{p=NR} $1=="helper-start"{h=NR} END{print (p && h > p)}' "$LOG")"
@@ -29,28 +23,17 @@ check "no box shown" "" "$(boxes)"
 scenario "no matching function"
 hda_set_functions 'FUNC_01&VEN_1234&DEV_5678&SUBSYS_00000000&REV_1000' "${HDA_CODECS[0],,}"
 run_program "$PROGRAM" -S
-check "exit code" 0 "$EXIT_CODE"
 check "no helper" 0 "$(count_logged helper-start)"
 
 scenario "no HDAUDIO key: the failure box"
 hda_set_functions --no-key
-: > "$SCRATCH/log.txt"
-LOG=$SCRATCH/log.txt
-start_answerer 1
-run_program "$PROGRAM" -S
-wait "$ANSWERER_PID" || true
-check "exit code" 0 "$EXIT_CODE"
+run_answered 1 "$PROGRAM" -S
 check "box caption and text" "hdasetup|Get keyCount fail !!" "$(boxes)"
 check "no helper" 0 "$(count_logged helper-start)"
 
 scenario "-S DEBUG: the two debug boxes before the helper"
 hda_set_functions "$FUNCTION"
-LOG=$SCRATCH/log.txt
-: > "$LOG"
-start_answerer 2
-HDA_HELPER_MS=1000 run_program "$PROGRAM" -S DEBUG
-wait "$ANSWERER_PID" || true
-check "exit code" 0 "$EXIT_CODE"
+HDA_HELPER_MS=1000 run_answered 2 "$PROGRAM" -S DEBUG
 check "boxes in order" "debug_run|$CMD_32
 debug_aa|D:\\$HDA_HELPER_32" "$(boxes)"
 check "helper started after the second box" 1 "$(awk -F'\t' '$1=="box"{b=NR} $1=="helper-start"{h=NR} END{print (b && h > b)}' "$LOG")"
@@ -59,19 +42,16 @@ check "helper command line" "$CMD_32" "$(logged helper-start)"
 # Unquoted, "D:\Driver Disc\..." would have Windows try D:\Driver.exe first: a program put
 # there by anyone must never run, and the real ones get their command lines as they are.
 scenario "a disc folder with a blank, and a program planted at the blank"
-PLANTED=$SCRATCH/planted
-lay_disc "$PLANTED/Driver Disc" "Drivers/Audio"
-cp "$HDA_BUILD_DIR/standins/standin_package.exe" "$PLANTED/Driver.exe"
-hda_map_drive D "$PLANTED"
-BASE='D:\Driver Disc\'
+lay_disc "$SCRATCH/planted/Driver Disc"
+cp "$HDA_BUILD_DIR/standins/standin_package.exe" "$SCRATCH/planted/Driver.exe"
+hda_map_drive D "$SCRATCH/planted"
+BASE='D:\Driver Disc\' PACKAGE="Drivers\\Audio\\$HDA_PACKAGE_XPSP2"
 for package in present missing; do
-    [ "$package" = missing ] && rm "$PLANTED/Driver Disc/Drivers/Audio/$(hda_unix "$HDA_PACKAGE_XPSP2")"
     HDA_HELPER_MS=500 run_program "${BASE}Drivers\\Audio\\hdasetup.exe" -S
-    check "exit code, package $package" 0 "$EXIT_CODE"
-    [ "$package" = present ] && check "only the package, its command line exact" \
-        "${BASE}Drivers\\Audio\\$HDA_PACKAGE_XPSP2 /quiet /o" "$(logged package-start)"
-    [ "$package" = missing ] && check "nothing planted started" 0 "$(count_logged package-start)"
+    check "package $package: only the real one started, its command line exact" \
+        "${PACKAGE:+$BASE$PACKAGE /quiet /o}" "$(logged package-start)"
     check "helper command line exact, package $package" \
         "$BASE$HDA_HELPER_32 $BASE$HDA_INF_32 \"HDAUDIO\\$FUNCTION\"" "$(logged helper-start)"
+    [ -z "$PACKAGE" ] || { rm "$SCRATCH/planted/Driver Disc/$(hda_unix "$PACKAGE")"; PACKAGE=""; }
 done
 finish

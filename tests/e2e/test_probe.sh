@@ -7,12 +7,7 @@ FAKE=$(mktemp -d)
 trap 'rm -rf "$FAKE"' EXIT
 printf '#!/bin/sh\necho called >>"%s/calls"\nexit ${FAKE_STATUS:-126}\n' "$FAKE" >"$FAKE/wine"
 chmod +x "$FAKE/wine"
-PASSED=0
-FAILED=0
-check() {
-    if [ "$2" == "$3" ]; then PASSED=$((PASSED + 1)); echo "ok:   $1"
-    else FAILED=$((FAILED + 1)); echo "FAIL: $1: expected [$2], got [$3]"; fi
-}
+source "$REPO/tests/e2e/harness.sh"
 
 # decide OVERRIDE [LOADER]: what the runner chose as it was sourced, as "BUILD_DIR|COMMAND|
 # TWIN LINE", then what it says when Wine is first needed (nothing, once it has chosen).
@@ -41,6 +36,4 @@ probe=no
 /usr/lib/wine/wine --version >/dev/null 2>&1 && probe=yes
 check "unset, the probe asks the 32-bit loader" "$probe" \
     "$(env -u HDA_HOST_RUNS_32BIT bash -c 'source "$0/tools/lib/wine.sh" >/dev/null; [ -z "$HDA_TWIN" ] && echo yes || echo no' "$REPO")"
-
-echo "$PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+finish

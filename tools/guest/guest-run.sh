@@ -5,11 +5,10 @@
 # exit status in out/ for the host. Lines starting "hda-guest: " are the host's progress
 # lines; everything else stays in the console log.
 set -u
-RUN=/mnt/run
-OUT=$RUN/out
-REPO=$RUN/repo
+RUN=/mnt/run OUT=/mnt/run/out REPO=/mnt/run/repo
 mkdir -p "$OUT"
-say() { echo "hda-guest: $*"; }
+hda_say() { echo "hda-guest: $*"; }
+source "$REPO/tools/lib/run-job.sh"
 
 export HOME=/root LANG=C.UTF-8 TERM=dumb
 export HDA_WIN32_DIR=$REPO/build/win32 HDA_WINE_DIR=/var/hda/wine HDA_DISC_CHECK_DIR=/var/hda/wine
@@ -18,52 +17,32 @@ hostname hdasetup-guest 2>/dev/null
 
 # The point of the guest: its kernel runs 32-bit programs, Wine's 32-bit loader among them.
 if ! wine_version=$(/usr/lib/wine/wine --version 2>&1); then
-    say "error: the guest's 32-bit Wine loader does not run: $wine_version"
+    hda_say "error: the guest's 32-bit Wine loader does not run: $wine_version"
     exit 1
 fi
 ABOUT="the emulated x86-64 guest: Debian $(cat /etc/debian_version), Linux $(uname -r), $wine_version"
-say "booted in $(cut -d' ' -f1 /proc/uptime) s: $ABOUT, $(nproc) CPUs, 32-bit programs run"
+hda_say "booted in $(cut -d' ' -f1 /proc/uptime) s: $ABOUT, $(nproc) CPUs, 32-bit programs run"
 
-# guest_prefix NAME ARCH: the prefix the scripts' use_prefix NAME ARCH finds ready.
+# guest_prefix NAME ARCH: the prefix the scripts' use_prefix finds ready; should making it fail,
+# the jobs try again.
 guest_prefix() {
     [ -f "$HDA_WINE_DIR/prefix-$1/.hda-ready" ] && return 0
-    local start=$SECONDS
-    say "making the Wine prefix $1 ($2; once, kept on the prefix disk; minutes under emulation)"
-    if HDA_CALLER=guest xvfb-run -a bash -c 'source "$0/tools/lib/wine.sh" && hda_prefix "$1" "$2" "$3"' \
-        "$REPO" "$HDA_WINE_DIR" "$1" "$2" >"$OUT/prefix-$1.log" 2>&1; then
-        say "the Wine prefix $1 is made ($((SECONDS - start)) s)"
-    else
-        say "making the Wine prefix $1 failed ($((SECONDS - start)) s); the jobs will try again"
-    fi
-    sync
+    hda_say "making the Wine prefix $1 ($2; once, kept on the prefix disk; minutes under emulation)"
+    HDA_CALLER=guest run_job "$OUT" "prefix-$1" "the Wine prefix $1" xvfb-run -a bash -c \
+        'source "$0/tools/lib/wine.sh" && hda_prefix "$1" "$2" "$3"' "$REPO" "$HDA_WINE_DIR" "$1" "$2"
 }
 
 # guest_job NAME COMMAND...: runs the command in the repo; out/NAME.log and out/NAME.rc.
 guest_job() {
-    local name=$1 start=$SECONDS rc
+    local name=$1
     shift
-    say "$name: running"
-    {
-        echo "ran in $ABOUT"
-        echo "on $REPO/build/win32/hdasetup.exe, sha256 $(sha256sum "$REPO/build/win32/hdasetup.exe" | cut -d' ' -f1)"
-        echo
-    } >"$OUT/$name.log"
-    (cd "$REPO" && timeout "${HDA_GUEST_JOB_TIMEOUT:-1800}" "$@") >>"$OUT/$name.log" 2>&1
-    rc=$?
-    echo "$rc" >"$OUT/$name.rc"
-    sync
-    local took="$((SECONDS - start)) s"
-    case $rc in
-    0) say "$name: passed ($took)" ;;
-    77) say "$name: skipped ($took)" ;;
-    124) say "$name: FAILED: stopped after ${HDA_GUEST_JOB_TIMEOUT:-1800} s ($took)" ;;
-    *) say "$name: FAILED, exit status $rc ($took); the last lines:"
-       grep -E '^FAIL|passed, .* failed' "$OUT/$name.log" | tail -n 5 | sed 's/^/hda-guest:     /' ;;
-    esac
+    hda_say "$name: running"
+    (cd "$REPO" && run_job "$OUT" "$name" "ran in $ABOUT
+on $REPO/build/win32/hdasetup.exe, sha256 $(sha256sum "$REPO/build/win32/hdasetup.exe" | cut -d' ' -f1)" "$@")
 }
 
 # shellcheck source=/dev/null
 source "$RUN/jobs.sh"
 touch "$OUT/done"
 sync
-say "all jobs done; powering off"
+hda_say "all jobs done; powering off"

@@ -3,7 +3,6 @@
 # disc-facts.sh from the program's own setup/DiscFacts.h, and this file only puts its
 # pieces together. Paths are in the program's form (backslashes), relative to its folder
 # (packages) or to the base folder two levels above it (helpers, INF files).
-#
 # hda_load_disc_facts FILE: the generated file of a build.
 hda_load_disc_facts() {
     # shellcheck disable=SC1090

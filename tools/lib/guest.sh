@@ -1,14 +1,10 @@
-# The emulated x86-64 guest: what a host that runs no 32-bit programs cannot run itself (a
-# 32-bit program under WOW64, the real 32-bit hdasetup.exe at all) runs there, under Debian's
-# own Wine inside qemu-system-x86_64 with software emulation (no KVM needed). Sourced (bash)
-# by tools/test-x86 and tools/disc-check, after wine.sh.
-#
-# Three disks: the root image, built once by tools/guest/build-image.sh and cached outside
-# the clone under a hash of that script (HDA_GUEST_CACHE, else ~/.cache/hdasetup-guest), so
-# a second clone reuses it and a changed script builds a new one; qemu opens it with
-# snapshot=on, so no run ever changes it. A prefix disk under build/x86guest keeps the
-# guest's Wine prefixes between runs. A run disk, made afresh with mke2fs -d, carries the
-# scripts and the 32-bit build in and the results out (read back with debugfs, no mount).
+# The emulated x86-64 guest, for what a host that runs no 32-bit programs cannot run (the real
+# 32-bit exe, WOW64): Debian's Wine in qemu-system-x86_64, software emulation. Sourced by
+# tools/test-x86 and tools/disc-check. Three disks: the root image, built once by
+# tools/guest/build-image.sh, cached under a hash of that script (HDA_GUEST_CACHE, else
+# ~/.cache/hdasetup-guest) and opened with snapshot=on, so no run changes it; a prefix disk
+# under build/x86guest keeping the guest's Wine prefixes; and a run disk, made afresh with
+# mke2fs -d, carrying scripts and build in and results out (read back with debugfs).
 
 # shellcheck source=wine.sh
 [ -n "${HDA_REPO:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
@@ -33,34 +29,21 @@ guest_seconds() { echo $(($(date +%s) - $1)); }
 guest_tools() {
     local -a missing=()
     command -v "$GUEST_QEMU" >/dev/null || missing+=(qemu-system-x86)
-    if [ ! -f "$GUEST_DIR/root.img" ]; then
-        command -v debootstrap >/dev/null || [ -x /usr/sbin/debootstrap ] || missing+=(debootstrap)
-    fi
+    [ -f "$GUEST_DIR/root.img" ] || command -v debootstrap >/dev/null ||
+        [ -x /usr/sbin/debootstrap ] || missing+=(debootstrap)
     command -v debugfs >/dev/null || [ -x /usr/sbin/debugfs ] || missing+=(e2fsprogs)
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        hda_die "the emulated guest needs packages that are not installed: ${missing[*]} (qemu-system-x86 runs the guest, debootstrap builds it): run 'sudo apt-get install --no-install-recommends ${missing[*]}', or run this as root, which installs them"
-    fi
-    hda_say "installing ${missing[*]} for the emulated guest (once)"
-    mkdir -p "$GUEST_WORK"
-    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-        --no-install-recommends "${missing[@]}"; } >"$GUEST_WORK/install.log" 2>&1 || {
-        tail -n 5 "$GUEST_WORK/install.log" >&2
-        hda_die "could not install ${missing[*]} (see $GUEST_WORK/install.log; 'apt-get update' first may help)"
-    }
-    command -v "$GUEST_QEMU" >/dev/null || hda_die "$GUEST_QEMU is still missing after installing qemu-system-x86"
+    [ ${#missing[@]} -eq 0 ] || "$HDA_REPO/tools/install-deps.sh" "${missing[@]}" >&2 ||
+        hda_die "the emulated guest needs ${missing[*]}: qemu-system-x86 runs it, debootstrap builds it"
 }
 
 # guest_mirror: the Debian archive the guest is built from: HDA_GUEST_MIRROR, else the one
 # this host's apt uses, else Debian's own.
 guest_mirror() {
     local m=${HDA_GUEST_MIRROR:-}
-    if [ -z "$m" ] && [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    [ -z "$m" ] && [ -f /etc/apt/sources.list.d/debian.sources ] &&
         m=$(awk '/^URIs:/ && $2 !~ /security/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources)
-    fi
-    if [ -z "$m" ] && [ -f /etc/apt/sources.list ]; then
+    [ -z "$m" ] && [ -f /etc/apt/sources.list ] &&
         m=$(awk '$1 == "deb" && $0 !~ /security/ { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' /etc/apt/sources.list)
-    fi
     echo "${m:-http://deb.debian.org/debian}"
 }
 
@@ -73,12 +56,7 @@ guest_image() {
     fi
     [ "$(id -u)" -eq 0 ] ||
         hda_die "the emulated guest is not built yet ($GUEST_DIR), and building it needs root once (debootstrap, chroot): run 'sudo make test-x86'"
-    mkdir -p "$GUEST_CACHE"
-    exec 8>"$GUEST_CACHE/.lock"
-    if ! flock -n 8; then
-        hda_say "another run is building the guest; waiting for it"
-        flock 8
-    fi
+    guest_lock "$GUEST_CACHE/.lock" "another run is building the guest"
     if [ ! -f "$GUEST_DIR/root.img" ]; then
         local mirror start
         mirror=$(guest_mirror)
@@ -97,9 +75,17 @@ guest_image() {
                 hda_say "note: $other holds a guest of another version of the build script ($(du -sh "$other" | cut -f1)); remove it when no clone needs it"
         done
     fi
-    flock -u 8
-    exec 8>&-
+    guest_unlock
 }
+
+# guest_lock FILE WHY: FILE's lock, held on descriptor 9 until guest_unlock; while another run
+# holds it, says WHY and waits.
+guest_lock() {
+    mkdir -p "$(dirname "$1")"
+    exec 9>"$1"
+    flock -n 9 || { hda_say "$2; waiting for it"; flock 9; }
+}
+guest_unlock() { flock -u 9; exec 9>&-; }
 
 # guest_manifest: "SOURCE<TAB>PATH IN THE GUEST'S REPO" for each file a run carries in: the
 # scripts, and the 32-bit build with its stand-ins and the disc facts it wrote.
@@ -126,27 +112,17 @@ guest_stamp() {
 }
 
 # guest_need_build: the 32-bit build that the guest runs.
-guest_need_build() {
-    local f
-    for f in hdasetup.exe disc-facts.sh standins/standin_package.exe standins/standin_helper.exe \
-        standins/standin_answerer.exe standins/osversion.exe; do
-        [ -f "$GUEST_WIN32_DIR/$f" ] ||
-            hda_die "$GUEST_WIN32_DIR/$f is missing: the guest runs the 32-bit build; make it first with 'make win32' in $HDA_REPO"
-    done
-}
+guest_need_build() { hda_need_build "$GUEST_WIN32_DIR"; }
 
-# guest_run RUN_DIR JOBS_FILE RESULTS_DIR: boots the guest with RUN_DIR's files (the repo's
-# in repo/) on its run disk, where it runs JOBS_FILE (calls of guest_prefix and guest_job,
-# see tools/guest/guest-run.sh); copies what the jobs left in out/ to RESULTS_DIR. Prints
-# the guest's progress lines as they come. Fails when the guest did not run every job.
+# guest_run RESULTS_DIR < JOBS: the guest, installed and built first when missing, boots
+# with the repo's files and runs the jobs read from standard input (calls of guest_prefix
+# and guest_job, see tools/guest/guest-run.sh); what they left in out/ goes to RESULTS_DIR.
+# Prints the guest's progress lines as they come. Fails when it did not run every job.
 guest_run() {
-    local run=$1 jobs=$2 results=$3 src dest start
-    mkdir -p "$GUEST_WORK"
-    exec 9>"$GUEST_WORK/.lock"
-    if ! flock -n 9; then
-        hda_say "another run of this clone uses its guest disks; waiting for it"
-        flock 9
-    fi
+    local run=$GUEST_WORK/run results=$1 src dest start
+    guest_tools
+    guest_image
+    guest_lock "$GUEST_WORK/.lock" "another run of this clone uses its guest disks"
     rm -rf "$run"
     mkdir -p "$run/repo" "$run/out"
     guest_manifest | while IFS=$'\t' read -r src dest; do
@@ -156,7 +132,7 @@ guest_run() {
     cp "$HDA_REPO/tools/guest/guest-run.sh" "$run/guest-run.sh"
     {
         echo "export HDA_TIME_SLACK=$GUEST_TIME_SLACK"
-        cat "$jobs"
+        cat
     } >"$run/jobs.sh"
 
     # The guest's Wine prefixes belong to its version of Wine: a new guest, a new disk.
@@ -204,8 +180,7 @@ guest_run() {
     debugfs -R "rdump /out $dump" "$GUEST_WORK/run.img" >/dev/null 2>&1 || true
     cp -r "$dump/out/." "$results/" 2>/dev/null || true
     rm -rf "$dump"
-    flock -u 9
-    exec 9>&-
+    guest_unlock
     if [ ! -f "$results/done" ]; then
         hda_say "the guest did not finish its jobs ($(guest_seconds "$start") s): see $console"
         return 1

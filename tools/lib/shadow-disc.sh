@@ -1,40 +1,30 @@
-# Runs the project's hdasetup.exe under Wine on a shadow of a driver disc: a folder that holds
-# the program and, at exactly the paths the program builds, stand-ins for every program it
-# may start, so that nothing from a real disc is ever executed or changed. Sourced by the
-# demo, disc-check, the benchmark and the end-to-end tests; bash only, under an X display.
-#
-# Before the functions are used, set SHADOW_WORK_DIR: where prefixes, the shadow disc, logs
-# and screenshots go. The build comes from wine.sh's choice (HDA_BUILD_DIR); SHADOW_EXE, when
-# set, is the hdasetup.exe laid in its place (disc-check --exe disc: the disc's own).
+# Runs hdasetup.exe under Wine on a shadow of a driver disc: the program and, at exactly the
+# paths it builds, stand-ins for every program it may start, so nothing from a real disc is
+# ever executed or changed. Sourced by the demo, disc-check, the benchmark and the e2e tests.
+# Set SHADOW_WORK_DIR first (prefixes, shadow disc, logs, screenshots); the build is wine.sh's
+# choice, and SHADOW_EXE, when set, the hdasetup.exe laid instead (disc-check --exe disc).
 
 # shellcheck source=wine.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 
-# shadow_base PROGRAM_FOLDER: the folder, relative to the disc root and with a trailing
-# slash (empty for the root), where the program looks for the helper. The program cuts
-# its own folder after the third backslash from the end, so D:\ and D:\Audio\ stay as they
-# are and any deeper folder loses its last two levels.
-shadow_base() {
-    local -a parts=() all=()
-    local part
+# shadow_folders PROGRAM_FOLDER: SHADOW_FOLDER, the folder relative to the disc root with a
+# trailing slash ("" for the root), and SHADOW_BASE, where the program looks for the helper.
+# The program cuts its own folder after the third backslash from the end, so D:\ and
+# D:\Audio\ stay as they are and any deeper folder loses its last two levels.
+shadow_folders() {
+    local -a all=() parts=()
+    local part i
     IFS=/ read -r -a all <<<"$1"
     for part in "${all[@]}"; do
         [ -n "$part" ] && [ "$part" != "." ] && parts+=("$part")
     done
-    local keep=${#parts[@]}
-    [ "$keep" -ge 2 ] && keep=$((keep - 2))
-    local base="" i
-    for ((i = 0; i < keep; i++)); do base+="${parts[i]}/"; done
-    printf '%s' "$base"
-}
-
-# shadow_folder PROGRAM_FOLDER: the same folder with a trailing slash, empty for the root.
-shadow_folder() {
-    local base
-    base=$(printf '%s' "$1" | sed -e 's#^\(\./\)*##' -e 's#/\./#/#g' -e 's#/*$##')
-    [ "$base" == "." ] && base=""
-    [ -n "$base" ] && base+=/
-    printf '%s' "$base"
+    SHADOW_FOLDER="" SHADOW_BASE=""
+    for i in "${!parts[@]}"; do
+        SHADOW_FOLDER+="${parts[i]}/"
+        [ "$i" -lt $((${#parts[@]} - 2)) ] && SHADOW_BASE+="${parts[i]}/"
+    done
+    [ ${#parts[@]} -eq 1 ] && SHADOW_BASE=$SHADOW_FOLDER
+    return 0
 }
 
 # shadow_find DISC RELATIVE_PATH: the path as it exists on the disc, found the way
@@ -52,16 +42,34 @@ shadow_find() {
     printf '%s' "$rel"
 }
 
+# shadow_disc_args DISC PROGRAM_FOLDER: checks a disc and the program's folder on it as the
+# demo and disc-check take them, and stops with what is wrong; sets SHADOW_DISC (the disc's
+# real path) and SHADOW_PROGRAM (the folder as it is on the disc, relative, "" for the root).
+shadow_disc_args() {
+    [ -d "$1" ] || hda_die "the disc folder '$1' does not exist (give the root folder of a driver disc)"
+    SHADOW_DISC=$(cd "$1" && pwd -P)
+    local target
+    case $2 in
+    /*) target=$(realpath -m "$2") ;;
+    *) target=$(realpath -m "$SHADOW_DISC/$2") ;;
+    esac
+    [ "$target" == "$SHADOW_DISC" ] || [[ "$target" == "$SHADOW_DISC/"* ]] ||
+        hda_die "the program folder '$2' is outside the disc '$SHADOW_DISC' (give a folder on the disc, e.g. Drivers/Audio)"
+    SHADOW_PROGRAM=${target#"$SHADOW_DISC"}
+    SHADOW_PROGRAM=${SHADOW_PROGRAM#/}
+    [ -z "$SHADOW_PROGRAM" ] || SHADOW_PROGRAM=$(shadow_find "$SHADOW_DISC" "$SHADOW_PROGRAM") ||
+        hda_die "the program folder '$2': there is no such folder on the disc '$SHADOW_DISC'"
+}
+
 # shadow_lay SHADOW PROGRAM_FOLDER [DISC]: lays the shadow disc. Without DISC it is the
 # sample disc: every program a stand-in and empty INF files. With DISC, a stand-in is put
 # only where the disc has the program, and the disc's INF files are copied, so the run
 # behaves as it would on the disc; SHADOW_ROWS lists each file as
 # "kind|shadow path|disc path or MISSING".
 shadow_lay() {
-    local shadow=$1 program disc=${3:-}
-    program=$(shadow_folder "$2")
-    local base
-    base=$(shadow_base "$program")
+    local shadow=$1 disc=${3:-}
+    shadow_folders "$2"
+    local program=$SHADOW_FOLDER base=$SHADOW_BASE
     rm -rf "$shadow"
     mkdir -p "$shadow/$program"
     cp "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" "$shadow/${program}hdasetup.exe"
@@ -125,10 +133,7 @@ shadow_watch_boxes() {
             [[ "$handled" == *" $id "* ]] && id=""
             [ -n "$id" ] && break
         done
-        if [ -z "$id" ]; then
-            sleep 0.1
-            continue
-        fi
+        [ -n "$id" ] || { sleep 0.1; continue; }
         date +%s%N >>"$SHADOW_LOG.seen"
         sleep 0.3 # the box's text is drawn a moment after the window appears
         n=$((n + 1))
@@ -149,10 +154,7 @@ shadow_run() {
     local program=$1
     shift
     SHADOW_LOG=$SHADOW_WORK_DIR/run.log
-    : >"$SHADOW_LOG"
-    : >"$SHADOW_LOG.times"
-    : >"$SHADOW_LOG.shots"
-    : >"$SHADOW_LOG.seen"
+    : >"$SHADOW_LOG" && : >"$SHADOW_LOG.times" && : >"$SHADOW_LOG.shots" && : >"$SHADOW_LOG.seen"
     rm -f "$SHADOW_WORK_DIR"/box-*.png
     SHADOW_START_NS=$(date +%s%N)
     HDA_PACKAGE_MS=${HDA_PACKAGE_MS:-2000} HDA_HELPER_MS=${HDA_HELPER_MS:-3000} \
@@ -161,8 +163,7 @@ shadow_run() {
     tail -n +1 -s 0.05 -F --pid="$pid" "$SHADOW_LOG" 2>/dev/null |
         while IFS= read -r line; do printf '%s\t%s\n' "$(date +%s%N)" "$line"; done \
             >"$SHADOW_LOG.times" &
-    local stamper=$!
-    local watcher="" answerer=""
+    local stamper=$! watcher="" answerer=""
     if shadow_can_photograph; then
         shadow_watch_boxes "$SHADOW_WORK_DIR/box" "$pid" &
         watcher=$!
@@ -170,19 +171,15 @@ shadow_run() {
         hda_run_exec "$SHADOW_LOG" 300 "$(hda_standin answerer)" 2 300000 &
         answerer=$!
     fi
-    set +e
-    wait "$pid"
-    SHADOW_EXIT=$?
-    set -e
+    SHADOW_EXIT=0
+    wait "$pid" || SHADOW_EXIT=$?
     SHADOW_END_NS=$(date +%s%N)
-    [ -n "$watcher" ] && { wait "$watcher" 2>/dev/null || true; }
-    [ -n "$answerer" ] && { kill "$answerer" 2>/dev/null || true; }
+    [ -z "$watcher" ] || wait "$watcher" 2>/dev/null || true
+    [ -z "$answerer" ] || kill "$answerer" 2>/dev/null || true
     wait "$stamper" 2>/dev/null || true
     wineserver -w
 }
 
 # shadow_event_ns EVENT: when the first line of that event appeared (ns), empty if none.
-shadow_event_ns() {
-    awk -F'\t' -v e="$1" '$2 == e { print $1; exit }' "$SHADOW_LOG.times"
-}
+shadow_event_ns() { awk -F'\t' -v e="$1" '$2 == e { print $1; exit }' "$SHADOW_LOG.times"; }
 shadow_seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f s", (b - a) / 1e9 }'; }

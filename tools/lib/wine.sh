@@ -2,7 +2,6 @@
 # how to start Wine for it, prefixes, the Windows version and the HD-audio functions a
 # prefix reports, running a program with a time limit, and reading the stand-ins' log.
 # Sourced (bash); the sourcing script may set HDA_CALLER, the name its messages carry.
-#
 # Two kinds of host: one that runs 32-bit x86 programs runs the real 32-bit hdasetup.exe
 # (build/win32) with Debian's wine wrapper, as on any Windows; one whose kernel refuses
 # them ("Exec format error") runs the x86-64 twin of the same sources (build/win64) with
@@ -16,7 +15,9 @@ HDA_WINE64_LOADER=/usr/lib/wine/wine64
 # shellcheck source=disc-facts.sh
 source "$HDA_REPO/tools/lib/disc-facts.sh"
 
-hda_say() { echo "[$HDA_CALLER] $*"; }
+# What a script says of its progress, and its last word on a failure: both on standard error,
+# so that whatever it writes to standard output (a table, a report) stays clean.
+hda_say() { echo "[$HDA_CALLER] $*" >&2; }
 hda_die() {
     echo "$HDA_CALLER: $*" >&2
     exit 2
@@ -94,17 +95,19 @@ hda_wine() {
     "${HDA_WINE[@]}" "$@"
 }
 
-# hda_need_build FILE...: stops with what to do when the build lacks one of the files
-# (relative to HDA_BUILD_DIR).
+# hda_need_build [DIR]: stops with what to do when a build lacks hdasetup.exe, its disc facts
+# or one of the stand-ins that the facts list; without DIR, the chosen build, and Wine too.
 hda_need_build() {
-    local f
     hda_build_chosen
-    for f in "$@" disc-facts.sh; do
-        [ -f "$HDA_BUILD_DIR/$f" ] ||
-            hda_die "$HDA_BUILD_DIR/$f is missing: build it first with 'make' in $HDA_REPO"
+    local dir=${1:-$HDA_BUILD_DIR} file
+    [ -f "$dir/disc-facts.sh" ] ||
+        hda_die "$dir/disc-facts.sh is missing: build it first with 'make' in $HDA_REPO"
+    hda_load_disc_facts "$dir/disc-facts.sh"
+    for file in hdasetup "${HDA_STANDINS[@]/#/standins/standin_}"; do
+        [ -f "$dir/$file.exe" ] ||
+            hda_die "$dir/$file.exe is missing: build it first with 'make' in $HDA_REPO"
     done
-    hda_load_disc_facts "$HDA_BUILD_DIR/disc-facts.sh"
-    [ -x "${HDA_WINE[0]}" ] || command -v "${HDA_WINE[0]}" >/dev/null ||
+    [ -n "${1:-}" ] || [ -x "${HDA_WINE[0]}" ] || command -v "${HDA_WINE[0]}" >/dev/null ||
         hda_die "$HDA_NO_WINE (${HDA_WINE[0]} is missing)"
 }
 
@@ -114,20 +117,12 @@ hda_standin() { hda_winpath "$HDA_BUILD_DIR/standins/standin_$1.exe"; }
 # hda_wine_failed WHAT LOG: one message naming what failed, Wine's own last words and
 # what to do, then the script stops.
 hda_wine_failed() {
-    {
-        echo "$HDA_CALLER: Wine could not $1."
-        [ -s "$2" ] && tail -n 5 "$2" | sed 's/^/    /'
-        if grep -qi 'exec format error' "$2" 2>/dev/null; then
-            echo "    The kernel refuses 32-bit programs: unset HDA_HOST_RUNS_32BIT (or set it"
-            echo "    to no) so that the x86-64 build runs under ${HDA_WINE64_LOADER}."
-        elif [ -z "${DISPLAY:-}" ]; then
-            echo "    There is no X display: run it through xvfb-run, or install xvfb."
-        else
-            echo "    Remove the prefix $WINEPREFIX to have it made again, and check that"
-            echo "    tools/install-deps.sh has installed Wine completely."
-        fi
-    } >&2
-    exit 2
+    local advice="Remove the prefix $WINEPREFIX to have it made again, and check that tools/install-deps.sh has installed Wine completely."
+    [ -z "${DISPLAY:-}" ] && advice="There is no X display: run it through xvfb-run, or install xvfb."
+    grep -qi 'exec format error' "$2" 2>/dev/null &&
+        advice="The kernel refuses 32-bit programs: unset HDA_HOST_RUNS_32BIT (or set it to no) so that the x86-64 build runs under $HDA_WINE64_LOADER."
+    { [ -s "$2" ] && tail -n 5 "$2" | sed 's/^/    /'; } >&2
+    hda_die "Wine could not $1. $advice"
 }
 
 # hda_prefix WORK_DIR NAME win32|win64: the Wine prefix WORK_DIR/prefix-NAME, made once and
@@ -156,9 +151,7 @@ hda_prefix() {
     wineserver -k 2>/dev/null || true
 }
 
-hda_stop_wine() {
-    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
-}
+hda_stop_wine() { [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null || true; }
 
 # hda_import_reg FILE: a REGEDIT4 file, lines without line ends, imported in one Wine
 # start (each `reg` call would cost one).
@@ -232,7 +225,7 @@ hda_run_exec() {
 # hda_os_version: "PLATFORM MAJOR MINOR BUILD<TAB>TEXT", the record GetVersionExA gives a
 # program of this build in the prefix.
 hda_os_version() {
-    hda_wine "$(hda_winpath "$HDA_BUILD_DIR/standins/osversion.exe")" | tr -d '\r'
+    hda_wine "$(hda_standin osversion)" | tr -d '\r'
 }
 
 # The stand-ins' log: one line per event, "EVENT<TAB>TICK<TAB>TEXT[<TAB>MORE]".
