@@ -114,19 +114,28 @@ TEST_F(FindTest, DevicePathFillsItsBufferExactlyAndNeverMore) {
     const std::string name246 = pattern + std::string(246 - pattern.size(), 'x');
     const std::string name247 = pattern + std::string(247 - pattern.size(), 'y');
 
-    // Guard bytes right behind the 255-byte field catch any write past it.
+    // The fields declared after the 255-byte one, a sentinel without a zero in the folder,
+    // are compared by name: a write past the field shows without reading beyond an array.
+    // The patterns keep their text, as the scan reads them.
+    std::memset(app.m_szExeDir, 'G', EXE_DIR_SIZE);
+    app.m_nServicePack = -7;
+    const auto fieldsBehind = [this] {
+        const char* ids = reinterpret_cast<const char*>(app.m_szHardwareId);
+        return std::string(app.m_szExeDir, EXE_DIR_SIZE) +
+               std::string(ids, sizeof(app.m_szHardwareId)) + std::to_string(app.m_nServicePack);
+    };
+    const std::string before = fieldsBehind();
     host.m_subkeys = {name247, name246};
-    char* guard = app.m_szDevicePath + DEVICE_PATH_SIZE;
-    const std::string before(guard, guard + EXE_DIR_SIZE);
     EXPECT_TRUE(app.FindHdaDevice());
     EXPECT_EQ("HDAUDIO\\" + name246, std::string(app.m_szDevicePath));
-    EXPECT_EQ(before, std::string(guard, guard + EXE_DIR_SIZE));
+    EXPECT_EQ(before, fieldsBehind());
 
     // Too long to pass on whole: no match, and the scan goes on to the end.
     host.m_subkeys = {name247};
     std::strcpy(app.m_szDevicePath, SENTINEL);
     EXPECT_TRUE(app.FindHdaDevice());
     EXPECT_STREQ(SENTINEL, app.m_szDevicePath);
+    EXPECT_EQ(before, fieldsBehind());
 }
 
 TEST_F(FindTest, PatternsMatchOnlyAtDoubleByteBoundaries) {
