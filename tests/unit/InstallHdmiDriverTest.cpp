@@ -31,26 +31,24 @@ protected:
         host.m_bWow64 = TRUE;
         host.AddDirectory("C:\\WINDOWS\\SysWOW64");
     }
-    const CMemoryHost::Launch& OnlyLaunch() {
-        EXPECT_EQ(1u, host.m_launches.size());
-        return host.m_launches.at(0);
-    }
 };
 
 TEST_F(DriverTest, WorkedExampleOnBothWidths) {
     app.InstallHdmiDriver();
-    EXPECT_EQ(CMD_32, OnlyLaunch().commandLine);
-    EXPECT_EQ(148u, OnlyLaunch().commandLine.size());
-    EXPECT_EQ(TITLE_32, OnlyLaunch().program);
-    EXPECT_EQ(static_cast<UINT>(SW_HIDE), OnlyLaunch().show);
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(CMD_32, host.m_launches[0].commandLine);
+    EXPECT_EQ(148u, host.m_launches[0].commandLine.size());
+    EXPECT_EQ(TITLE_32, host.m_launches[0].program);
+    EXPECT_EQ(static_cast<UINT>(SW_HIDE), host.m_launches[0].show);
     EXPECT_EQ(std::vector<std::string>{TITLE_32}, host.m_findWindowTitles);
 
     host.m_launches.clear();
     host.m_findWindowTitles.clear();
     MakeHost64();
     app.InstallHdmiDriver();
-    EXPECT_EQ(CMD_64, OnlyLaunch().commandLine);
-    EXPECT_EQ(145u, OnlyLaunch().commandLine.size());
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(CMD_64, host.m_launches[0].commandLine);
+    EXPECT_EQ(145u, host.m_launches[0].commandLine.size());
     EXPECT_EQ(std::vector<std::string>{TITLE_64}, host.m_findWindowTitles);
 }
 
@@ -70,16 +68,17 @@ TEST_F(DriverTest, BaseDirectoryIsTwoLevelsUp) {
         host.m_launches.clear();
         std::strcpy(app.m_szExeDir, c.exeDir);
         app.InstallHdmiDriver();
+        ASSERT_EQ(1u, host.m_launches.size()) << c.exeDir;
         const std::string base = c.base;
         const std::string helper = base + "chipset\\inshelp\\install.exe";
         EXPECT_EQ(helper + " " + base +
                       "chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf "
                       "\"HDAUDIO\\" +
                       DEVICE + "\"",
-                  OnlyLaunch().commandLine)
+                  host.m_launches[0].commandLine)
             << c.exeDir;
         EXPECT_EQ(helper, host.m_findWindowTitles.back()) << c.exeDir;
-        EXPECT_EQ(helper, OnlyLaunch().program) << c.exeDir;
+        EXPECT_EQ(helper, host.m_launches[0].program) << c.exeDir;
     }
 }
 
@@ -100,7 +99,8 @@ TEST_F(DriverTest, EachWidthQuestionIsAskedAfresh) {
     g_pfnIsWow64Process = &SecondAnswerIs64;
     app.InstallHdmiDriver();
     EXPECT_EQ(3, s_nWidthQuestions);
-    const std::string& cmd = OnlyLaunch().commandLine;
+    ASSERT_EQ(1u, host.m_launches.size());
+    const std::string& cmd = host.m_launches[0].commandLine;
     EXPECT_EQ(0u, cmd.find("E:\\chipset\\inshelp\\install.exe "
                            "E:\\chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\"));
     EXPECT_EQ(TITLE_32, host.m_findWindowTitles.at(0));
@@ -168,7 +168,8 @@ TEST_F(DriverTest, WaitsWhileTheHelperWindowExists) {
 
 TEST_F(DriverTest, MissingHelperEndsAfterOneLook) {
     app.InstallHdmiDriver();
-    EXPECT_FALSE(OnlyLaunch().started);
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_FALSE(host.m_launches[0].started);
     EXPECT_EQ(1u, host.m_findWindowTitles.size());
     EXPECT_TRUE(host.m_sleeps.empty());
 }
@@ -182,7 +183,8 @@ TEST_F(DriverTest, CommandLineThatWouldNotFitStartsNothing) {
     host.m_subkeys = {fits};
     app.m_bDebug = 1;
     app.InstallHdmiDriver();
-    EXPECT_EQ(511u, OnlyLaunch().commandLine.size());
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(511u, host.m_launches[0].commandLine.size());
 
     host.m_launches.clear();
     host.m_boxes.clear();
