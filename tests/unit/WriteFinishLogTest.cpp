@@ -22,7 +22,8 @@ void Before(CMemoryHost& h, const std::string& call, std::function<void()> act) 
 }
 
 // C:\boot.ini stands for a file elsewhere: hard-linked or linked at the marker path, it is
-// never written, whether a holder keeps the link from going or the link comes late.
+// never written, whether a holder keeps the link from going or the link comes late. The
+// junctions lead to C:\WINDOWS, whose folder and the file in it survive the clearing.
 TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
     const char* const CREATE = "CreateFileA C:\\csb.log";
     struct {
@@ -81,21 +82,33 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
              Before(h, CREATE, [&h]() { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); });
          },
          false},
+        {"junction", [](CMemoryHost& h) { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); }, true},
+        {"junction inside the folder",
+         [](CMemoryHost& h) {
+             h.AddFile("C:\\csb.log\\x.txt");
+             h.AddLink("C:\\csb.log\\into", "C:\\WINDOWS");
+         },
+         true},
     };
     for (auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
         h.AddFile("C:\\boot.ini", "keep");
+        h.AddFile("C:\\WINDOWS\\system32\\kernel32.dll", "keep");
         c.setUp(h);
         const int nHeld = h.m_nOpenHandles;
         a.WriteFinishLog();
         EXPECT_EQ("keep", h.FileData("C:\\boot.ini")) << c.name;
-        EXPECT_EQ(std::vector<std::string>{"system32\\"}, h.Tree("C:\\WINDOWS")) << c.name;
+        EXPECT_EQ("keep", h.FileData("C:\\WINDOWS\\system32\\kernel32.dll")) << c.name;
+        EXPECT_EQ((std::vector<std::string>{"system32\\", "system32\\kernel32.dll"}),
+                  h.Tree("C:\\WINDOWS"))
+            << c.name;
         EXPECT_EQ(c.written, MARKER == h.FileData("C:\\csb.log")) << c.name;
         if (c.written) {
             EXPECT_EQ(40u, h.FileData("C:\\csb.log").size()) << c.name;
             EXPECT_EQ('d', h.FileData("C:\\csb.log").back()) << c.name;
-            EXPECT_EQ((std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\", "boot.ini",
+            EXPECT_EQ((std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\",
+                                                "WINDOWS\\system32\\kernel32.dll", "boot.ini",
                                                 "csb.log"}),
                       h.Tree("C:\\"))
                 << c.name;
@@ -145,25 +158,6 @@ TEST_F(InstallTest, NoMarkerWhereTheOldEntryStaysOrNoDriveRoot) {
         EXPECT_TRUE(h.m_boxes.empty()) << c.name;
         EXPECT_EQ(0, h.m_nOpenHandles) << c.name;
     }
-}
-
-TEST_F(InstallTest, LinkAtOrInsideTheMarkerPathKeepsItsTarget) {
-    host.AddFile("D:\\Data\\photos\\1.jpg", "picture");
-    host.AddFile("D:\\Data\\notes.txt", "notes");
-    host.AddLink("C:\\csb.log", "D:\\Data");
-    app.WriteFinishLog();
-    EXPECT_EQ((std::vector<std::string>{"notes.txt", "photos\\", "photos\\1.jpg"}),
-              host.Tree("D:\\Data"));
-    EXPECT_EQ(MARKER, host.FileData("C:\\csb.log"));
-
-    CMemoryHost h;
-    CInstallApp a(h);
-    h.AddFile("D:\\Data\\notes.txt", "notes");
-    h.AddFile("C:\\csb.log\\x.txt");
-    h.AddLink("C:\\csb.log\\into", "D:\\Data");
-    a.WriteFinishLog();
-    EXPECT_EQ(std::vector<std::string>{"notes.txt"}, h.Tree("D:\\Data"));
-    EXPECT_EQ(MARKER, h.FileData("C:\\csb.log"));
 }
 
 TEST_F(InstallTest, MarkerGoesToTheRootOfTheWindowsDrive) {
