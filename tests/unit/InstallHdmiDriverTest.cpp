@@ -20,12 +20,14 @@ BOOL WINAPI SecondAnswerIs64(HANDLE, PBOOL pbWow64) {
 
 class DriverTest : public InstallTest {
 protected:
-    void SetUp() override {
-        app.RunInstall();
-        host.m_launches.clear();
-        host.m_events.clear();
-        host.m_subkeys = {DEVICE};
-        std::strcpy(app.m_szExeDir, "E:\\Drivers\\Audio\\");
+    void SetUp() override { Prepare(host, app); }
+    // The patterns filled and nothing recorded yet; one codec function, a disc at E:\.
+    static void Prepare(CMemoryHost& h, CInstallApp& a) {
+        a.RunInstall();
+        h.m_launches.clear();
+        h.m_events.clear();
+        h.m_subkeys = {DEVICE};
+        std::strcpy(a.m_szExeDir, "E:\\Drivers\\Audio\\");
     }
     void MakeHost64() {
         host.m_bWow64 = TRUE;
@@ -153,9 +155,7 @@ TEST_F(DriverTest, WaitsWhileTheHelperWindowExists) {
     for (const auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
-        a.RunInstall();
-        h.m_subkeys = {DEVICE};
-        std::strcpy(a.m_szExeDir, "E:\\Drivers\\Audio\\");
+        Prepare(h, a);
         h.AddProgram(TITLE_32, c.windowMs, 0, TITLE_32, c.windowMs);
         a.InstallHdmiDriver();
         EXPECT_EQ(c.sleeps, h.m_sleeps.size()) << c.windowMs;
