@@ -109,9 +109,9 @@ TEST_F(FindTest, DevicePathFillsItsBufferExactlyAndNeverMore) {
     const std::string name246 = pattern + std::string(246 - pattern.size(), 'x');
     const std::string name247 = pattern + std::string(247 - pattern.size(), 'y');
 
-    // The fields declared after the 255-byte one, a sentinel without a zero in the folder,
-    // are compared by name: a write past the field shows without reading beyond an array.
-    // The patterns keep their text, as the scan reads them.
+    // The fields declared after the device path hold sentinels (no zero in the folder) and are
+    // compared by name: a write past it shows without reading past an array. The IDs keep their
+    // text, as the scan reads them.
     std::memset(app.m_szExeDir, 'G', EXE_DIR_SIZE);
     app.m_nServicePack = -7;
     const auto fieldsBehind = [this] {

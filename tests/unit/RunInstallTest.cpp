@@ -229,9 +229,8 @@ TEST_F(InstallTest, StartUpAddsErrorModeBitsAndTitlesBoxesWithTheFileName) {
     }
 }
 
-// A name with no "\", "/" or ":" at all once put the title's start one byte before the path
-// buffer: undefined, and flagged by clang's sanitizer only, so the fuzz seed
-// fuzz/corpus/driver/bare-module-name replays it under clang too.
+// A name without "\", "/" or ":" once took the title's start one byte before the buffer, which
+// only clang's sanitizer flags: fuzz/corpus/driver/bare-module-name replays it under clang.
 TEST(AppTitle, FileNameWithoutDirectoryAndExtension) {
     struct {
         const char* path;
