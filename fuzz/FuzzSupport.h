@@ -62,6 +62,15 @@ inline std::vector<size_t> Backslashes(const std::string& text, bool bDbcs) {
     return found;
 }
 
+// The device path a subkey name gives: "HDAUDIO\\" and the name, when a pattern starts on a
+// character boundary in it and the whole fits the field; none otherwise.
+inline std::string DevicePathFor(const std::string& name, bool bDbcs) {
+    for (const char* pszPattern : HARDWARE_IDS)
+        if (ContainsAtBoundary(name, pszPattern, bDbcs) && name.size() + 8 < DEVICE_PATH_SIZE)
+            return "HDAUDIO\\" + name;
+    return std::string();
+}
+
 // A fixed buffer holds a terminating zero somewhere inside its size.
 inline bool Terminated(const char* buffer, size_t size) {
     return std::memchr(buffer, '\0', size) != nullptr;

@@ -86,14 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < HARDWARE_ID_COUNT; ++i)
         FUZZ_CHECK(std::strcmp(app.m_szHardwareId[i], fuzz::HARDWARE_IDS[i]) == 0);
 
-    // The one subkey names a codec function when a pattern starts on a character boundary
-    // in it; a name that does not fit the device path whole is no match.
-    bool bMatch = false;
-    for (const char* pszPattern : fuzz::HARDWARE_IDS)
-        bMatch = bMatch || fuzz::ContainsAtBoundary(subkey, pszPattern, bDbcs);
-    std::string device;
-    if (bDriverStep && bMatch && subkey.size() + 8 < DEVICE_PATH_SIZE)
-        device = "HDAUDIO\\" + subkey;
+    const std::string device = bDriverStep ? fuzz::DevicePathFor(subkey, bDbcs) : std::string();
     FUZZ_CHECK(device == app.m_szDevicePath);
 
     std::vector<CMemoryHost::Launch> helpers;

@@ -52,11 +52,9 @@ Expected Expect(const std::vector<std::string>& names, bool bQueryFails, int nEn
             expected.box = "Enum Key Fail !!";
             return expected;
         }
-        bool bMatch = false;
-        for (const char* pszPattern : fuzz::HARDWARE_IDS)
-            bMatch = bMatch || fuzz::ContainsAtBoundary(names[i], pszPattern, bDbcs);
-        if (bMatch && names[i].size() + 8 < DEVICE_PATH_SIZE) {
-            expected.device = "HDAUDIO\\" + names[i];
+        const std::string device = fuzz::DevicePathFor(names[i], bDbcs);
+        if (!device.empty()) {
+            expected.device = device;
             return expected;
         }
     }

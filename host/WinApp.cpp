@@ -13,7 +13,7 @@ int CWinApp::Run(HINSTANCE hInstance, const char* lpCmdLine) {
 
     m_hInstance = hInstance;
     m_strCmdLine = lpCmdLine ? lpCmdLine : "";
-    SetCurrentHandles();
+    SetAppTitleFromFileName();
 
     // There is no main window, so a false result means there is nothing more to run;
     // either way the exit code is 0.
@@ -33,7 +33,7 @@ DWORD CWinApp::ReadModulePath(HINSTANCE hModule, char (&szPath)[MODULE_PATH_SIZE
     return dwLen;
 }
 
-void CWinApp::SetCurrentHandles() {
+void CWinApp::SetAppTitleFromFileName() {
     char szPath[MODULE_PATH_SIZE] = {};
     ReadModulePath(m_hInstance, szPath);
 
@@ -54,7 +54,7 @@ void CWinApp::SetCurrentHandles() {
     m_strAppTitle = szPath + (nStart + 1);
 }
 
-int CWinApp::DoMessageBox(const char* lpszPrompt, UINT nType, UINT /*nIDPrompt*/) {
+int CWinApp::DoMessageBox(const char* lpszPrompt, UINT nType, UINT /*nIDHelp*/) {
     if ((nType & MB_ICONMASK) == 0) {
         switch (nType & MB_TYPEMASK) {
         case MB_OK:

@@ -23,8 +23,9 @@ public:
 
     // Modal box with no owner and the application title as caption. A type that names
     // no icon gets the exclamation icon when its buttons are OK, OK/Cancel,
-    // Yes/No/Cancel or Yes/No.
-    int DoMessageBox(const char* lpszPrompt, UINT nType = MB_OK, UINT nIDPrompt = 0);
+    // Yes/No/Cancel or Yes/No. nIDHelp is the help context, which only a box with a Help
+    // button uses; none of ours has one, so it is taken and not passed on.
+    int DoMessageBox(const char* lpszPrompt, UINT nType = MB_OK, UINT nIDHelp = 0);
 
     // The text behind the program's own name in a full command line: a quoted name ends
     // at its closing quote, any other at the first character of code 32 or below; the
@@ -42,7 +43,7 @@ protected:
     CHost& m_host;
 
 private:
-    void SetCurrentHandles();
+    void SetAppTitleFromFileName();
 
     HINSTANCE m_hInstance = nullptr;
     CAnsiString m_strAppTitle;

@@ -6,7 +6,9 @@
 
 namespace {
 const char DEVICE_PATH_PREFIX[] = "HDAUDIO\\";
-// Subkey names of up to 254 characters; a longer one fails its enumeration.
+// Subkey names of up to 254 characters. Not the registry's own 255: a name of that length
+// fails its enumeration and shows the scan's failure box, and a larger buffer would turn
+// that failure into a search of the name.
 const DWORD SUBKEY_NAME_SIZE = 255;
 } // namespace
 

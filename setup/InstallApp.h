@@ -36,9 +36,21 @@ inline bool IsDriveRootPath(const char* psz) {
 }
 
 // Installer-state buffer sizes, bytes including the terminating zero.
+
+// The device path the install helper is given: "HDAUDIO\" (8 characters) and a subkey name.
+// As large as the scan's name buffer, so any name the scan can read of up to 246 characters
+// passes on whole; a longer one counts as no match rather than a cut path, which would name
+// another device or none.
 const size_t DEVICE_PATH_SIZE = 255;
+// The program's folder, which the disc layout of the driver step is built on: 127 characters
+// with the trailing backslash, far more than a disc folder a few levels below a drive's root
+// needs. A longer folder leaves the field empty instead of cut, and the driver step then
+// starts nothing; the package still runs, as its command line is built from the whole folder.
 const size_t EXE_DIR_SIZE = 128;
+// A pattern is looked for inside a subkey name, which the scan reads up to 254 characters:
+// the name's size is the most a pattern that can still match needs.
 const size_t HARDWARE_ID_SIZE = 255;
+// One pattern for each HDMI audio codec the disc has a driver for (disc::CODEC_...).
 const size_t HARDWARE_ID_COUNT = 3;
 
 class CInstallApp : public CWinApp {

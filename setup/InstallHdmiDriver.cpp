@@ -6,7 +6,13 @@
 #include "host/AnsiText.h"
 
 namespace {
+// The helper's path, the INF path and the quoted device path, in 511 characters: their fixed
+// parts take 84 (81 on a 64-bit host), which leaves 427 for the base folder twice and the
+// device path: a disc near a drive's root and a device name of about 60 characters take a
+// fraction of it. Beyond, the helper would get a cut line, so nothing starts.
 const size_t COMMAND_LINE_SIZE = 512;
+// The install runs for seconds to minutes: a look every two seconds ends the wait at most
+// that late, and a shorter interval would only wake the program more often meanwhile.
 const DWORD WINDOW_POLL_MS = 2000;
 
 // The disc root as seen from the program's folder: two levels up, or the folder itself

@@ -5,6 +5,9 @@
 #include <cstring>
 
 namespace {
+// A wait returns as soon as the process ends, so the slice never delays the end; it only
+// bounds how long the loop goes without reading the exit code. Half a second is twice a
+// second awake against a package that runs for minutes: nothing, and no busy loop.
 const DWORD WAIT_SLICE_MS = 500;
 // What WinExec waits for a program it starts to be ready for input: the helper's window
 // exists by then, so the first look for it cannot come too early.

@@ -5,16 +5,20 @@ namespace {
 const OsCode UNTOUCHED = 0xEE; // what the caller held; an unassigned code leaves it
 const int32_t KEPT = -7;       // what m_nServicePack held; paths that do not set it keep it
 
+// The 128-byte text field filled to its end without a zero, which must still be read safely.
+const char FIELD_FULL[] = "<field full>";
+
 struct VersionCase {
     DWORD platform, major, minor, build;
     const char* servicePack;
     OsCode code;
     int32_t servicePackNumber;
+    bool queryFails = false;
 };
 
 std::ostream& operator<<(std::ostream& os, const VersionCase& c) {
     return os << c.platform << " " << c.major << "." << c.minor << "." << c.build << " \""
-              << c.servicePack << "\"";
+              << c.servicePack << "\"" << (c.queryFails ? " (query fails)" : "");
 }
 
 class VersionTest : public InstallTest, public ::testing::WithParamInterface<VersionCase> {};
@@ -22,6 +26,9 @@ class VersionTest : public InstallTest, public ::testing::WithParamInterface<Ver
 TEST_P(VersionTest, Classifies) {
     const VersionCase& c = GetParam();
     host.SetVersion(c.platform, c.major, c.minor, c.build, c.servicePack);
+    if (c.servicePack == FIELD_FULL)
+        std::memset(host.m_version.szCSDVersion, 'x', sizeof(host.m_version.szCSDVersion));
+    host.m_bVersionFails = c.queryFails;
     app.m_nServicePack = KEPT;
     OsCode code = UNTOUCHED;
     app.GetOsVersion(code);
@@ -65,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{2, 5, 1, 2600, "Service Pack 2", OS_WINXP, 2},
                       VersionCase{2, 5, 1, 2600, "service pack 2", OS_WINXP, KEPT},
                       VersionCase{2, 5, 1, 2600, "Service Pack 3", OS_WINXP, KEPT},
+                      VersionCase{2, 5, 1, 2600, FIELD_FULL, OS_WINXP, KEPT},
                       VersionCase{2, 5, 2, 3790, "Service Pack 2", OS_WIN2003, KEPT},
                       VersionCase{2, 5, 2, 1, "", OS_WIN2003, KEPT},
                       VersionCase{2, 5, 3, 3790, "", UNTOUCHED, KEPT},
@@ -72,24 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{2, 10, 0, 19045, "", UNTOUCHED, KEPT},
                       VersionCase{2, 2, 0, 100, "", UNTOUCHED, KEPT},
                       VersionCase{3, 5, 1, 2600, "", UNTOUCHED, KEPT},
-                      VersionCase{0xFFFFFFFF, 5, 1, 2600, "", UNTOUCHED, KEPT}));
+                      VersionCase{0xFFFFFFFF, 5, 1, 2600, "", UNTOUCHED, KEPT},
+                      // XP with service pack 1, had the query not failed.
+                      VersionCase{2, 5, 1, 2600, "Service Pack 1", UNTOUCHED, KEPT, true}));
 
-TEST_F(InstallTest, FailedVersionQueryAssignsNothing) {
-    host.m_bVersionFails = true;
-    app.m_nServicePack = KEPT;
-    OsCode code = UNTOUCHED;
-    app.GetOsVersion(code);
-    EXPECT_EQ(UNTOUCHED, code);
-    EXPECT_EQ(KEPT, app.m_nServicePack);
-}
-
-TEST_F(InstallTest, ServicePackTextFillingItsFieldIsReadSafely) {
-    host.SetVersion(2, 5, 1, 2600, "");
-    std::memset(host.m_version.szCSDVersion, 'x', sizeof(host.m_version.szCSDVersion));
-    app.m_nServicePack = KEPT;
-    OsCode code = UNTOUCHED;
-    app.GetOsVersion(code);
-    EXPECT_EQ(OS_WINXP, code);
-    EXPECT_EQ(KEPT, app.m_nServicePack);
-}
 } // namespace

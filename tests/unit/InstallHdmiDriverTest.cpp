@@ -20,37 +20,37 @@ BOOL WINAPI SecondAnswerIs64(HANDLE, PBOOL pbWow64) {
 
 class DriverTest : public InstallTest {
 protected:
-    void SetUp() override {
-        app.RunInstall();
-        host.m_launches.clear();
-        host.m_events.clear();
-        host.m_subkeys = {DEVICE};
-        std::strcpy(app.m_szExeDir, "E:\\Drivers\\Audio\\");
+    void SetUp() override { Prepare(host, app); }
+    // The patterns filled and nothing recorded yet; one codec function, a disc at E:\.
+    static void Prepare(CMemoryHost& h, CInstallApp& a) {
+        a.RunInstall();
+        h.m_launches.clear();
+        h.m_events.clear();
+        h.m_subkeys = {DEVICE};
+        std::strcpy(a.m_szExeDir, "E:\\Drivers\\Audio\\");
     }
     void MakeHost64() {
         host.m_bWow64 = TRUE;
         host.AddDirectory("C:\\WINDOWS\\SysWOW64");
     }
-    const CMemoryHost::Launch& OnlyLaunch() {
-        EXPECT_EQ(1u, host.m_launches.size());
-        return host.m_launches.at(0);
-    }
 };
 
 TEST_F(DriverTest, WorkedExampleOnBothWidths) {
     app.InstallHdmiDriver();
-    EXPECT_EQ(CMD_32, OnlyLaunch().commandLine);
-    EXPECT_EQ(148u, OnlyLaunch().commandLine.size());
-    EXPECT_EQ(TITLE_32, OnlyLaunch().program);
-    EXPECT_EQ(static_cast<UINT>(SW_HIDE), OnlyLaunch().show);
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(CMD_32, host.m_launches[0].commandLine);
+    EXPECT_EQ(148u, host.m_launches[0].commandLine.size());
+    EXPECT_EQ(TITLE_32, host.m_launches[0].program);
+    EXPECT_EQ(static_cast<UINT>(SW_HIDE), host.m_launches[0].show);
     EXPECT_EQ(std::vector<std::string>{TITLE_32}, host.m_findWindowTitles);
 
     host.m_launches.clear();
     host.m_findWindowTitles.clear();
     MakeHost64();
     app.InstallHdmiDriver();
-    EXPECT_EQ(CMD_64, OnlyLaunch().commandLine);
-    EXPECT_EQ(145u, OnlyLaunch().commandLine.size());
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(CMD_64, host.m_launches[0].commandLine);
+    EXPECT_EQ(145u, host.m_launches[0].commandLine.size());
     EXPECT_EQ(std::vector<std::string>{TITLE_64}, host.m_findWindowTitles);
 }
 
@@ -58,38 +58,35 @@ TEST_F(DriverTest, BaseDirectoryIsTwoLevelsUp) {
     struct {
         const char* exeDir;
         const char* base;
+        UINT codePage = 1252;
     } cases[] = {
         {"E:\\Drivers\\Audio\\", "E:\\"},
         {"E:\\Setup\\Drivers\\Audio\\", "E:\\Setup\\"},
         {"E:\\Audio\\", "E:\\Audio\\"},
         {"E:\\", "E:\\"},
         {"E:\\My Disc\\Drivers\\Audio\\", "E:\\My Disc\\"},
+        // E:\ソフト\Drivers\ソ\ : two of the 0x5C bytes are second bytes of ソ.
+        {"E:\\\x83\x5C\x83\x74\x83\x67\\Drivers\\\x83\x5C\\", "E:\\\x83\x5C\x83\x74\x83\x67\\",
+         932},
     };
     host.AddProgram("E:\\My.exe", 0); // planted at the first blank, which Windows would try first
     for (const auto& c : cases) {
         host.m_launches.clear();
+        host.SetCodePage(c.codePage);
         std::strcpy(app.m_szExeDir, c.exeDir);
         app.InstallHdmiDriver();
+        ASSERT_EQ(1u, host.m_launches.size()) << c.exeDir;
         const std::string base = c.base;
         const std::string helper = base + "chipset\\inshelp\\install.exe";
         EXPECT_EQ(helper + " " + base +
                       "chipset\\Vga\\Intel\\WIN2K_XP\\Graphics\\HDMI\\intchdmi.inf "
                       "\"HDAUDIO\\" +
                       DEVICE + "\"",
-                  OnlyLaunch().commandLine)
+                  host.m_launches[0].commandLine)
             << c.exeDir;
         EXPECT_EQ(helper, host.m_findWindowTitles.back()) << c.exeDir;
-        EXPECT_EQ(helper, OnlyLaunch().program) << c.exeDir;
+        EXPECT_EQ(helper, host.m_launches[0].program) << c.exeDir;
     }
-}
-
-TEST_F(DriverTest, DoubleByteFolderIsNotCutAtItsTrailByte) {
-    host.SetCodePage(932);
-    // E:\ソフト\Drivers\ソ\ : two of the 0x5C bytes are second bytes of ソ.
-    std::strcpy(app.m_szExeDir, "E:\\\x83\x5C\x83\x74\x83\x67\\Drivers\\\x83\x5C\\");
-    app.InstallHdmiDriver();
-    EXPECT_EQ("E:\\\x83\x5C\x83\x74\x83\x67\\chipset\\inshelp\\install.exe",
-              host.m_findWindowTitles.at(0));
 }
 
 TEST_F(DriverTest, EachWidthQuestionIsAskedAfresh) {
@@ -100,7 +97,8 @@ TEST_F(DriverTest, EachWidthQuestionIsAskedAfresh) {
     g_pfnIsWow64Process = &SecondAnswerIs64;
     app.InstallHdmiDriver();
     EXPECT_EQ(3, s_nWidthQuestions);
-    const std::string& cmd = OnlyLaunch().commandLine;
+    ASSERT_EQ(1u, host.m_launches.size());
+    const std::string& cmd = host.m_launches[0].commandLine;
     EXPECT_EQ(0u, cmd.find("E:\\chipset\\inshelp\\install.exe "
                            "E:\\chipset\\Vga\\Intel\\WIN2K_XP\\winxp64\\"));
     EXPECT_EQ(TITLE_32, host.m_findWindowTitles.at(0));
@@ -153,9 +151,7 @@ TEST_F(DriverTest, WaitsWhileTheHelperWindowExists) {
     for (const auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
-        a.RunInstall();
-        h.m_subkeys = {DEVICE};
-        std::strcpy(a.m_szExeDir, "E:\\Drivers\\Audio\\");
+        Prepare(h, a);
         h.AddProgram(TITLE_32, c.windowMs, 0, TITLE_32, c.windowMs);
         a.InstallHdmiDriver();
         EXPECT_EQ(c.sleeps, h.m_sleeps.size()) << c.windowMs;
@@ -168,7 +164,8 @@ TEST_F(DriverTest, WaitsWhileTheHelperWindowExists) {
 
 TEST_F(DriverTest, MissingHelperEndsAfterOneLook) {
     app.InstallHdmiDriver();
-    EXPECT_FALSE(OnlyLaunch().started);
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_FALSE(host.m_launches[0].started);
     EXPECT_EQ(1u, host.m_findWindowTitles.size());
     EXPECT_TRUE(host.m_sleeps.empty());
 }
@@ -182,7 +179,8 @@ TEST_F(DriverTest, CommandLineThatWouldNotFitStartsNothing) {
     host.m_subkeys = {fits};
     app.m_bDebug = 1;
     app.InstallHdmiDriver();
-    EXPECT_EQ(511u, OnlyLaunch().commandLine.size());
+    ASSERT_EQ(1u, host.m_launches.size());
+    EXPECT_EQ(511u, host.m_launches[0].commandLine.size());
 
     host.m_launches.clear();
     host.m_boxes.clear();
@@ -196,57 +194,5 @@ TEST_F(DriverTest, EmptyProgramDirectoryStartsNothing) {
     app.m_szExeDir[0] = '\0';
     app.InstallHdmiDriver();
     EXPECT_TRUE(host.m_launches.empty());
-}
-
-TEST_F(InstallTest, HostWidthAnswers) {
-    struct {
-        const char* name;
-        bool hasApi;
-        BOOL flag;
-        int sysWow64; // 0 absent, 1 directory, 2 file
-        bool windowsDirFails;
-        const char* windowsDir;
-        bool answer;
-        int windowsDirReads;
-    } cases[] = {
-        {"no IsWow64Process", false, TRUE, 1, false, "C:\\WINDOWS", false, 0},
-        {"32-bit Windows", true, FALSE, 1, false, "C:\\WINDOWS", false, 0},
-        {"64-bit Windows", true, TRUE, 1, false, "C:\\WINDOWS", true, 1},
-        {"no SysWow64", true, TRUE, 0, false, "C:\\WINDOWS", false, 1},
-        {"SysWow64 a file", true, TRUE, 2, false, "C:\\WINDOWS", false, 1},
-        {"Windows directory unreadable", true, TRUE, 1, true, "C:\\WINDOWS", false, 1},
-    };
-    for (const auto& c : cases) {
-        CMemoryHost h;
-        CInstallApp a(h);
-        h.m_bHasIsWow64Process = c.hasApi;
-        g_pfnIsWow64Process = LookUpIsWow64Process(h);
-        h.m_bWow64 = c.flag;
-        h.m_bWindowsDirFails = c.windowsDirFails;
-        h.m_strWindowsDir = c.windowsDir;
-        if (c.sysWow64 == 1)
-            h.AddDirectory(std::string(c.windowsDir) + "\\sYsWoW64");
-        if (c.sysWow64 == 2)
-            h.AddFile(std::string(c.windowsDir) + "\\SysWow64");
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(c.answer, a.IsWow64Host()) << c.name;
-        EXPECT_EQ(3 * c.windowsDirReads, h.m_nWindowsDirReads) << c.name;
-        EXPECT_EQ(0, h.m_nOpenSearches) << c.name;
-    }
-}
-
-TEST_F(InstallTest, LongWindowsDirectoryFitsUpTo245Characters) {
-    host.m_bWow64 = TRUE;
-    const std::string dir245 = "C:\\" + std::string(242, 'w');
-    host.m_strWindowsDir = dir245;
-    host.AddDirectory(dir245 + "\\SysWow64");
-    EXPECT_TRUE(app.IsWow64Host());
-
-    const std::string dir246 = "C:\\" + std::string(243, 'w');
-    host.m_strWindowsDir = dir246;
-    host.AddDirectory(dir246 + "\\SysWow64");
-    EXPECT_FALSE(app.IsWow64Host());
-    host.m_strWindowsDir = "C:\\" + std::string(300, 'w');
-    EXPECT_FALSE(app.IsWow64Host());
 }
 } // namespace

@@ -22,7 +22,8 @@ void Before(CMemoryHost& h, const std::string& call, std::function<void()> act) 
 }
 
 // C:\boot.ini stands for a file elsewhere: hard-linked or linked at the marker path, it is
-// never written, whether a holder keeps the link from going or the link comes late.
+// never written, whether a holder keeps the link from going or the link comes late. The
+// junctions lead to C:\WINDOWS, whose folder and the file in it survive the clearing.
 TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
     const char* const CREATE = "CreateFileA C:\\csb.log";
     struct {
@@ -81,21 +82,33 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
              Before(h, CREATE, [&h]() { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); });
          },
          false},
+        {"junction", [](CMemoryHost& h) { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); }, true},
+        {"junction inside the folder",
+         [](CMemoryHost& h) {
+             h.AddFile("C:\\csb.log\\x.txt");
+             h.AddLink("C:\\csb.log\\into", "C:\\WINDOWS");
+         },
+         true},
     };
     for (auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
         h.AddFile("C:\\boot.ini", "keep");
+        h.AddFile("C:\\WINDOWS\\system32\\kernel32.dll", "keep");
         c.setUp(h);
         const int nHeld = h.m_nOpenHandles;
         a.WriteFinishLog();
         EXPECT_EQ("keep", h.FileData("C:\\boot.ini")) << c.name;
-        EXPECT_EQ(std::vector<std::string>{"system32\\"}, h.Tree("C:\\WINDOWS")) << c.name;
+        EXPECT_EQ("keep", h.FileData("C:\\WINDOWS\\system32\\kernel32.dll")) << c.name;
+        EXPECT_EQ((std::vector<std::string>{"system32\\", "system32\\kernel32.dll"}),
+                  h.Tree("C:\\WINDOWS"))
+            << c.name;
         EXPECT_EQ(c.written, MARKER == h.FileData("C:\\csb.log")) << c.name;
         if (c.written) {
             EXPECT_EQ(40u, h.FileData("C:\\csb.log").size()) << c.name;
             EXPECT_EQ('d', h.FileData("C:\\csb.log").back()) << c.name;
-            EXPECT_EQ((std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\", "boot.ini",
+            EXPECT_EQ((std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\",
+                                                "WINDOWS\\system32\\kernel32.dll", "boot.ini",
                                                 "csb.log"}),
                       h.Tree("C:\\"))
                 << c.name;
@@ -106,52 +119,45 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
     }
 }
 
-TEST_F(InstallTest, ReadOnlyMarkerIsLeftAsItWas) {
-    host.AddFile("C:\\csb.log", "old", FILE_ATTRIBUTE_READONLY);
-    app.WriteFinishLog();
-    EXPECT_EQ("old", host.FileData("C:\\csb.log"));
-    EXPECT_TRUE(host.m_boxes.empty());
-}
-
-TEST_F(InstallTest, DirectoryThatCannotBeEmptiedStaysWithoutAMarker) {
+// What cannot be cleared stays, and everything stays when the Windows directory names no
+// drive root to put the marker at: no marker then, and no message either.
+TEST_F(InstallTest, NoMarkerWhereTheOldEntryStaysOrNoDriveRoot) {
+    const std::string WINDOWS = "C:\\WINDOWS";
     struct {
         const char* name;
-        const char* stays; // below C:\csb.log\sub
-        DWORD attributes;
+        const char* stays;      // below C:\csb.log\sub, beside one that goes; nullptr: C:\csb.log
+        DWORD attributes;       // of what stays
+        std::string windowsDir; // "": GetWindowsDirectoryA fails
     } cases[] = {
-        {"read-only file", "locked", FILE_ATTRIBUTE_READONLY},
-        {"name with a trailing dot", "f.", 0},
+        {"read-only file", nullptr, FILE_ATTRIBUTE_READONLY, WINDOWS},
+        {"read-only file in a folder", "locked", FILE_ATTRIBUTE_READONLY, WINDOWS},
+        {"name with a trailing dot in a folder", "f.", 0, WINDOWS},
+        {"Windows directory unreadable", nullptr, 0, ""},
+        {"Windows directory too long", nullptr, 0, "C:\\" + std::string(260, 'w')},
+        {"not a drive root", nullptr, 0, "\\\\server\\windows"},
+        {"drive without backslash", nullptr, 0, "C:"},
     };
     for (const auto& c : cases) {
         CMemoryHost h;
         CInstallApp a(h);
-        h.AddFile(std::string("C:\\csb.log\\sub\\") + c.stays, "old", c.attributes);
-        h.AddFile("C:\\csb.log\\gone");
+        if (c.stays != nullptr) {
+            h.AddFile(std::string("C:\\csb.log\\sub\\") + c.stays, "old", c.attributes);
+            h.AddFile("C:\\csb.log\\gone");
+        } else {
+            h.AddFile("C:\\csb.log", "old", c.attributes);
+        }
+        h.m_bWindowsDirFails = c.windowsDir.empty();
+        h.m_strWindowsDir = c.windowsDir;
         a.WriteFinishLog();
-        EXPECT_EQ((std::vector<std::string>{"sub\\", std::string("sub\\") + c.stays}),
-                  h.Tree("C:\\csb.log"))
-            << c.name;
+        std::vector<std::string> below;
+        if (c.stays != nullptr)
+            below = {"sub\\", std::string("sub\\") + c.stays};
+        EXPECT_EQ(below, h.Tree("C:\\csb.log")) << c.name;
+        EXPECT_EQ(c.stays ? "" : "old", h.FileData("C:\\csb.log")) << c.name;
+        EXPECT_EQ(c.windowsDir == WINDOWS, h.m_nFileSearches > 0) << c.name;
+        EXPECT_TRUE(h.m_boxes.empty()) << c.name;
         EXPECT_EQ(0, h.m_nOpenHandles) << c.name;
     }
-}
-
-TEST_F(InstallTest, LinkAtOrInsideTheMarkerPathKeepsItsTarget) {
-    host.AddFile("D:\\Data\\photos\\1.jpg", "picture");
-    host.AddFile("D:\\Data\\notes.txt", "notes");
-    host.AddLink("C:\\csb.log", "D:\\Data");
-    app.WriteFinishLog();
-    EXPECT_EQ((std::vector<std::string>{"notes.txt", "photos\\", "photos\\1.jpg"}),
-              host.Tree("D:\\Data"));
-    EXPECT_EQ(MARKER, host.FileData("C:\\csb.log"));
-
-    CMemoryHost h;
-    CInstallApp a(h);
-    h.AddFile("D:\\Data\\notes.txt", "notes");
-    h.AddFile("C:\\csb.log\\x.txt");
-    h.AddLink("C:\\csb.log\\into", "D:\\Data");
-    a.WriteFinishLog();
-    EXPECT_EQ(std::vector<std::string>{"notes.txt"}, h.Tree("D:\\Data"));
-    EXPECT_EQ(MARKER, h.FileData("C:\\csb.log"));
 }
 
 TEST_F(InstallTest, MarkerGoesToTheRootOfTheWindowsDrive) {
@@ -161,27 +167,6 @@ TEST_F(InstallTest, MarkerGoesToTheRootOfTheWindowsDrive) {
     app.WriteFinishLog();
     EXPECT_EQ(MARKER, host.FileData("D:\\csb.log"));
     EXPECT_EQ("other drive", host.FileData("C:\\csb.log"));
-}
-
-TEST_F(InstallTest, NoDriveRootNoMarker) {
-    struct {
-        const char* name;
-        std::function<void(CMemoryHost&)> setUp;
-    } cases[] = {
-        {"unreadable", [](CMemoryHost& h) { h.m_bWindowsDirFails = true; }},
-        {"too long", [](CMemoryHost& h) { h.m_strWindowsDir = "C:\\" + std::string(260, 'w'); }},
-        {"not a drive root", [](CMemoryHost& h) { h.m_strWindowsDir = "\\\\server\\windows"; }},
-        {"drive without backslash", [](CMemoryHost& h) { h.m_strWindowsDir = "C:"; }},
-    };
-    for (auto& c : cases) {
-        CMemoryHost h;
-        CInstallApp a(h);
-        h.AddFile("C:\\csb.log", "old");
-        c.setUp(h);
-        a.WriteFinishLog();
-        EXPECT_EQ("old", h.FileData("C:\\csb.log")) << c.name;
-        EXPECT_EQ(0, h.m_nFileSearches) << c.name;
-    }
 }
 
 TEST_F(InstallTest, WindowsDirectoryOf254CharactersStillWorks) {
