@@ -8,14 +8,16 @@ string(REGEX REPLACE "fuzz_([a-z0-9_]+)\\.cpp" "\\1" HDA_FUZZ_TARGETS "${hda_fuz
 if(HDA_FUZZ)
     set(HDA_FUZZ_OPTIONS -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all)
     hda_layers(_fuzz ${HDA_FUZZ_OPTIONS} -fsanitize=fuzzer-no-link,address,undefined)
-    # The in-memory Windows the targets run the installer on.
-    add_library(hda_memory_fuzz STATIC ${HDA_MEMORY_HOST_SOURCES} tests/unit/TestGlobals.cpp)
+    # The in-memory Windows the targets run the installer on. The process-wide pointer the
+    # installer reads goes into each target itself: a library before the installer's on the
+    # link line could not give it.
+    add_library(hda_memory_fuzz STATIC ${HDA_MEMORY_HOST_SOURCES})
     target_include_directories(hda_memory_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tests/memory)
     target_link_libraries(hda_memory_fuzz PUBLIC hda_setup_fuzz)
 
     add_custom_target(fuzzers)
     foreach(name ${HDA_FUZZ_TARGETS})
-        add_executable(fuzz_${name} fuzz/fuzz_${name}.cpp)
+        add_executable(fuzz_${name} fuzz/fuzz_${name}.cpp tests/unit/TestGlobals.cpp)
         target_link_libraries(fuzz_${name} PRIVATE hda_memory_fuzz)
         target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
         add_dependencies(fuzzers fuzz_${name})
