@@ -6,6 +6,7 @@
 #include "WinTypes.h"
 
 #include <cstddef>
+#include <cstring>
 
 // The completion marker is written through the C runtime's buffered stream, on a Win32
 // file handle the program opened itself; the seam carries it so the tests see those bytes.
@@ -70,6 +71,29 @@ public:
                                             BY_HANDLE_FILE_INFORMATION* lpFileInformation) = 0;
     virtual BOOL SetEndOfFile(HANDLE hFile) = 0;
 
+    // Native file calls (ntdll): opens relative to a folder's handle, listing through a handle
+    // and deleting through one. Handles they give are closed with CloseHandle. Names are
+    // UTF-16, converted in the ANSI code page as the A calls convert them.
+    virtual NTSTATUS NtOpenFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
+                                POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
+                                ULONG ShareAccess, ULONG OpenOptions) = 0;
+    virtual NTSTATUS NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event,
+                                          PIO_APC_ROUTINE ApcRoutine, PVOID ApcContext,
+                                          PIO_STATUS_BLOCK IoStatusBlock, PVOID FileInformation,
+                                          ULONG Length, FILE_INFORMATION_CLASS FileInformationClass,
+                                          BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
+                                          BOOLEAN RestartScan) = 0;
+    virtual NTSTATUS NtSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
+                                          PVOID FileInformation, ULONG Length,
+                                          FILE_INFORMATION_CLASS FileInformationClass) = 0;
+    virtual NTSTATUS RtlMultiByteToUnicodeN(PWCH UnicodeString, ULONG MaxBytesInUnicodeString,
+                                            PULONG BytesInUnicodeString,
+                                            const CHAR* MultiByteString,
+                                            ULONG BytesInMultiByteString) = 0;
+    virtual NTSTATUS RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBytesInMultiByteString,
+                                            PULONG BytesInMultiByteString, PCWCH UnicodeString,
+                                            ULONG BytesInUnicodeString) = 0;
+
     // The C runtime's buffered file stream: _open_osfhandle and _fdopen attach one to an open
     // file handle, which the stream then owns (on failure the handle is closed); fwrite,
     // fclose.
@@ -87,5 +111,39 @@ inline bool LookUpEntry(CHost& host, const char* lpPath, DWORD& dwAttributes) {
         return false;
     dwAttributes = findData.dwFileAttributes;
     host.FindClose(hFind);
+    return true;
+}
+
+// A search pattern as NtQueryDirectoryFile's mask, in the form the A search calls give it, so
+// that it keeps what FindFirstFileA makes of it: "*.*" is every name; "?" also matches nothing
+// at a dot or the name's end; a dot before a wildcard also matches the name's end; a closing
+// "*." is the names without a dot. False for a pattern that does not fit nChars characters.
+inline bool MakeSearchMask(CHost& host, const char* lpPattern, WCHAR* pBuffer, ULONG nChars,
+                           UNICODE_STRING& mask) {
+    const size_t nLength = std::strlen(lpPattern);
+    if (nLength == 0 || nLength >= nChars)
+        return false;
+    ULONG nCount = 1;
+    pBuffer[0] = '*';
+    if (std::strcmp(lpPattern, "*.*") != 0) {
+        ULONG nBytes = 0;
+        host.RtlMultiByteToUnicodeN(pBuffer, nChars * sizeof(WCHAR), &nBytes, lpPattern,
+                                    static_cast<ULONG>(nLength));
+        nCount = nBytes / sizeof(WCHAR);
+        for (ULONG i = 0; i < nCount; ++i) {
+            const WCHAR next = i + 1 < nCount ? pBuffer[i + 1] : 0;
+            if (pBuffer[i] == '?') {
+                pBuffer[i] = '>'; // DOS_QM
+            } else if (pBuffer[i] == '.' && next == 0 && i > 0 && pBuffer[i - 1] == '*') {
+                pBuffer[i - 1] = '<'; // DOS_STAR, which takes the dot with it
+                --nCount;
+            } else if (pBuffer[i] == '.' && (next == '?' || next == '*')) {
+                pBuffer[i] = '"'; // DOS_DOT
+            }
+        }
+    }
+    mask.Buffer = pBuffer;
+    mask.Length = static_cast<WORD>(nCount * sizeof(WCHAR));
+    mask.MaximumLength = static_cast<WORD>(nChars * sizeof(WCHAR));
     return true;
 }

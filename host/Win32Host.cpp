@@ -135,6 +135,58 @@ BOOL CWin32Host::SetEndOfFile(HANDLE hFile) {
     return ::SetEndOfFile(hFile);
 }
 
+// ntdll's own exports, which <winternl.h> leaves undeclared.
+extern "C" {
+NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
+                                    PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock,
+                                    PVOID FileInformation, ULONG Length,
+                                    FILE_INFORMATION_CLASS FileInformationClass,
+                                    BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
+                                    BOOLEAN RestartScan);
+NTSTATUS NTAPI RtlMultiByteToUnicodeN(PWCH UnicodeString, ULONG MaxBytesInUnicodeString,
+                                      PULONG BytesInUnicodeString, const CHAR* MultiByteString,
+                                      ULONG BytesInMultiByteString);
+NTSTATUS NTAPI RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBytesInMultiByteString,
+                                      PULONG BytesInMultiByteString, PCWCH UnicodeString,
+                                      ULONG BytesInUnicodeString);
+}
+
+NTSTATUS CWin32Host::NtOpenFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
+                                POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
+                                ULONG ShareAccess, ULONG OpenOptions) {
+    return ::NtOpenFile(FileHandle, DesiredAccess, ObjectAttributes, IoStatusBlock, ShareAccess,
+                        OpenOptions);
+}
+NTSTATUS CWin32Host::NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event,
+                                          PIO_APC_ROUTINE ApcRoutine, PVOID ApcContext,
+                                          PIO_STATUS_BLOCK IoStatusBlock, PVOID FileInformation,
+                                          ULONG Length, FILE_INFORMATION_CLASS FileInformationClass,
+                                          BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
+                                          BOOLEAN RestartScan) {
+    return ::NtQueryDirectoryFile(FileHandle, Event, ApcRoutine, ApcContext, IoStatusBlock,
+                                  FileInformation, Length, FileInformationClass, ReturnSingleEntry,
+                                  FileName, RestartScan);
+}
+NTSTATUS CWin32Host::NtSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
+                                          PVOID FileInformation, ULONG Length,
+                                          FILE_INFORMATION_CLASS FileInformationClass) {
+    return ::NtSetInformationFile(FileHandle, IoStatusBlock, FileInformation, Length,
+                                  FileInformationClass);
+}
+NTSTATUS CWin32Host::RtlMultiByteToUnicodeN(PWCH UnicodeString, ULONG MaxBytesInUnicodeString,
+                                            PULONG BytesInUnicodeString,
+                                            const CHAR* MultiByteString,
+                                            ULONG BytesInMultiByteString) {
+    return ::RtlMultiByteToUnicodeN(UnicodeString, MaxBytesInUnicodeString, BytesInUnicodeString,
+                                    MultiByteString, BytesInMultiByteString);
+}
+NTSTATUS CWin32Host::RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBytesInMultiByteString,
+                                            PULONG BytesInMultiByteString, PCWCH UnicodeString,
+                                            ULONG BytesInUnicodeString) {
+    return ::RtlUnicodeToMultiByteN(MultiByteString, MaxBytesInMultiByteString,
+                                    BytesInMultiByteString, UnicodeString, BytesInUnicodeString);
+}
+
 HdaStream* CWin32Host::AttachStream(HANDLE hFile, const char* mode) {
     // No _O_TEXT: the descriptor is binary, as "wb" asks of the stream.
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(hFile), 0);

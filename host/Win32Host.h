@@ -48,6 +48,24 @@ public:
     BOOL GetFileInformationByHandle(HANDLE hFile,
                                     BY_HANDLE_FILE_INFORMATION* lpFileInformation) override;
     BOOL SetEndOfFile(HANDLE hFile) override;
+    NTSTATUS NtOpenFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
+                        POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
+                        ULONG ShareAccess, ULONG OpenOptions) override;
+    NTSTATUS NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
+                                  PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock,
+                                  PVOID FileInformation, ULONG Length,
+                                  FILE_INFORMATION_CLASS FileInformationClass,
+                                  BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
+                                  BOOLEAN RestartScan) override;
+    NTSTATUS NtSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
+                                  PVOID FileInformation, ULONG Length,
+                                  FILE_INFORMATION_CLASS FileInformationClass) override;
+    NTSTATUS RtlMultiByteToUnicodeN(PWCH UnicodeString, ULONG MaxBytesInUnicodeString,
+                                    PULONG BytesInUnicodeString, const CHAR* MultiByteString,
+                                    ULONG BytesInMultiByteString) override;
+    NTSTATUS RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBytesInMultiByteString,
+                                    PULONG BytesInMultiByteString, PCWCH UnicodeString,
+                                    ULONG BytesInUnicodeString) override;
     HdaStream* AttachStream(HANDLE hFile, const char* mode) override;
     size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) override;
     int CloseStream(HdaStream* stream) override;

@@ -5,6 +5,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// The native file calls' records (UNICODE_STRING, OBJECT_ATTRIBUTES, IO_STATUS_BLOCK, the
+// directory and disposition records) and NT_SUCCESS.
+#include <winternl.h>
 #else
 #include <cstdint>
 
@@ -169,6 +172,86 @@ struct PROCESS_INFORMATION {
 
 #define SEM_FAILCRITICALERRORS 0x0001
 #define SEM_NOOPENFILEERRORBOX 0x8000
+
+// The native file calls: what the tree walk opens, lists and deletes through handles with.
+typedef int32_t NTSTATUS;
+typedef unsigned char BOOLEAN;
+typedef DWORD ULONG;
+typedef ULONG* PULONG;
+typedef DWORD ACCESS_MASK;
+typedef HANDLE* PHANDLE;
+typedef char16_t WCHAR;
+typedef WCHAR* PWCH;
+typedef const WCHAR* PCWCH;
+typedef char* PCHAR;
+typedef void* PVOID;
+
+struct UNICODE_STRING {
+    WORD Length; // bytes, without a terminating zero
+    WORD MaximumLength;
+    WCHAR* Buffer;
+};
+typedef UNICODE_STRING* PUNICODE_STRING;
+
+struct OBJECT_ATTRIBUTES {
+    ULONG Length;
+    HANDLE RootDirectory;
+    PUNICODE_STRING ObjectName;
+    ULONG Attributes;
+    PVOID SecurityDescriptor;
+    PVOID SecurityQualityOfService;
+};
+typedef OBJECT_ATTRIBUTES* POBJECT_ATTRIBUTES;
+
+struct IO_STATUS_BLOCK {
+    union {
+        NTSTATUS Status;
+        PVOID Pointer;
+    };
+    uintptr_t Information;
+};
+typedef IO_STATUS_BLOCK* PIO_STATUS_BLOCK;
+typedef void (*PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, ULONG Reserved);
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    int64_t QuadPart;
+};
+
+enum FILE_INFORMATION_CLASS {
+    FileBothDirectoryInformation = 3,
+    FileDispositionInformation = 13,
+};
+
+struct FILE_BOTH_DIR_INFORMATION {
+    ULONG NextEntryOffset;
+    ULONG FileIndex;
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    LARGE_INTEGER EndOfFile;
+    LARGE_INTEGER AllocationSize;
+    ULONG FileAttributes;
+    ULONG FileNameLength; // bytes
+    ULONG EaSize;
+    CHAR ShortNameLength;
+    WCHAR ShortName[12];
+    WCHAR FileName[1];
+};
+
+struct FILE_DISPOSITION_INFORMATION {
+    BOOLEAN DoDeleteFile;
+};
+
+#define NT_SUCCESS(status) ((NTSTATUS)(status) >= 0)
+#define OBJ_CASE_INSENSITIVE 0x00000040L
+#define FILE_SYNCHRONOUS_IO_NONALERT 0x00000020
+#define FILE_OPEN_FOR_BACKUP_INTENT 0x00004000
+#define FILE_OPEN_REPARSE_POINT 0x00200000
 
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1

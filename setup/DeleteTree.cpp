@@ -1,54 +1,69 @@
-// Empties a directory tree through the process's current directory, removing each
-// subdirectory as soon as it is empty. Every failure is silent.
+// Empties a directory tree, removing each subfolder as soon as it is empty. Every failure
+// is silent.
 //
 // The tree lies where ordinary users may create folders, and the walk runs with an
 // administrator's rights, so whoever made the tree must not be able to lead the walk out of
 // it. Three rules see to that:
-// - A listed name is handed back to Windows only when it can mean nothing but itself.
-//   Win32 drops trailing dots and blanks ("sub " is "sub", "..." is "."), and the ANSI
-//   listing turns characters it cannot show into look-alikes (a full-width backslash comes
-//   back as "\"), so such names are left alone; they keep their folder, and the marker.
-//   A name that Win32 reads as a device wherever it stands ("nul.txt", "COM1") is never
-//   handed back as it is: opening it would open the device. It is removed through the
-//   literal form (\\?\) of its full path, once that path is proved to lead to the held
-//   folder; a folder of such a name is not entered, and goes only when it is empty.
-// - What an entry is, is decided from a handle on the entry itself, opened without
-//   following a link and without delete sharing. A folder's handle stays open while the
-//   walk is inside, so no one can rename, delete or replace that folder meanwhile.
-// - After stepping into a folder, and after every subfolder, the walk checks that the
-//   current directory is the very folder it decided on (volume and file index). It climbs
-//   back by the absolute path it came from, never by "..", and every folder of the tree
-//   on that path is held as above.
+// - Below the top, nothing is reached by a path. Win32 reads a path afresh at every call, so
+//   a folder made a junction and undone again between stepping into it and checking where
+//   the walk stands would go unseen. Each folder is held by a handle and listed through it,
+//   and each entry is opened relative to that handle without following a link: ntdll has
+//   done both since Windows 2000, and Win32 there has no way to.
+// - Only names the A calls could reach are handled, as they always were. Win32 drops
+//   trailing dots and blanks ("sub " is "sub", "..." is "."), and the ANSI code page turns
+//   characters it lacks into look-alikes (a full-width backslash into "\"), so such names
+//   are left alone; they keep their folder, and the marker. A name Win32 reads as a device
+//   ("nul.txt", "COM1") is only a name to a relative open, and goes like any other; a folder
+//   of such a name is not entered, and goes only when it is empty.
+// - What an entry is, is decided from a handle on the entry itself, opened without delete
+//   sharing, and that handle removes it: nothing can take its place in between. A folder's
+//   handle stays open while the walk is inside, so no one can rename, delete or replace the
+//   folder meanwhile.
 // What remains possible, and why:
-// - A file or a link is removed by name after its handle is closed: Windows refuses to
-//   delete what a handle without delete sharing holds, and deleting through a handle
-//   needs Vista. In that gap the name can be given to another entry. DeleteFileA neither
-//   follows a link nor removes a folder, and RemoveDirectoryA removes only a link or an
-//   empty folder, so what either can remove is still a name in this folder.
-// - A held folder that is empty can be made a junction in place: that needs only the
-//   right to write attributes, which sharing does not govern. The check after stepping in
-//   sees it. A junction made and undone again between SetCurrentDirectoryA and that check
-//   would not be seen, since Windows resolves relative names through the handle that
-//   SetCurrentDirectoryA opened, and nothing in Windows 2000's Win32 can compare that
-//   handle; closing it needs opens relative to a folder handle (NtCreateFile).
+// - A held folder that is empty can be made a junction in place: that needs only the right
+//   to write attributes, which sharing does not govern. Its handle still lists the folder's
+//   own entries, of which a junction has none, and it is removed as the link it now is.
+// - A folder is removed through a second handle, opened once the one that held it is
+//   closed (Windows would not let the walk open it for deleting beside its own hold). In
+//   that gap the name can be given to another entry; what the second handle removes is then
+//   still a name in this folder, a link as itself and a folder only when it is empty.
+// - The top is opened by the path the caller gives, with Win32's reading of it.
 #include "setup/InstallApp.h"
 
 #include "host/AnsiText.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
-// Paths of up to 255 characters; a deeper current directory is not walked at all.
+// Paths of up to 255 characters; a deeper current directory is not walked at all. Below it
+// the walk goes as deep as a current directory could, MAX_PATH less the backslash and the
+// zero Windows adds: deeper folders stay as they are, and the recursion stays shallow.
 const DWORD SAVED_DIR_SIZE = 256;
+const size_t CURRENT_DIR_MAX = MAX_PATH - 2;
 
 // No more than deciding needs, so that a file administrators may delete but not read, or a
 // folder its owner will not let them list, is still judged and removed. Attributes tell what
 // an entry is. Holding a folder takes traverse as well: Windows leaves a handle that only
-// reads attributes out of the sharing check, and traverse, which entering needs anyway,
-// counts there as reading does.
+// reads attributes out of the sharing check, and traverse counts there as reading does.
+// Listing through the handle needs the right to list; a folder that may not be listed is
+// held without it. SYNCHRONIZE lets each call on a handle wait for its own answer.
 const DWORD ENTRY_ACCESS = FILE_READ_ATTRIBUTES;
-const DWORD HOLD_ACCESS = FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+const DWORD HOLD_ACCESS = FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+const DWORD LIST_ACCESS = HOLD_ACCESS | FILE_LIST_DIRECTORY;
+const DWORD REMOVE_ACCESS = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 const DWORD ENTRY_SHARING = FILE_SHARE_READ | FILE_SHARE_WRITE;
+const ULONG CHILD_OPTIONS =
+    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
+
+// One listed entry at a time, with room for the 255 characters a file system allows in a
+// name; a longer one ends the listing. Its ANSI form takes at most two bytes a character.
+const ULONG NAME_CHARS = 260;
+const ULONG ANSI_NAME_SIZE = 2 * NAME_CHARS + 1;
+union ListedEntry {
+    FILE_BOTH_DIR_INFORMATION info;
+    BYTE bytes[offsetof(FILE_BOTH_DIR_INFORMATION, FileName) + NAME_CHARS * sizeof(WCHAR)];
+};
 
 // Characters that no Win32 name holds: a listed name with one of them is a stand-in for
 // something the ANSI code page cannot show, and would be read as a path or a stream.
@@ -97,16 +112,39 @@ bool IsPlainFolder(DWORD dwAttributes) {
            FILE_ATTRIBUTE_DIRECTORY;
 }
 
-bool SameEntry(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+// The name as FindFirstFileA lists it, when the A calls could reach the entry by it: not
+// when it converts back to another name, nor when it is too long for them.
+bool ReachableName(CHost& host, const UNICODE_STRING& name, char (&szName)[ANSI_NAME_SIZE]) {
+    ULONG nBytes = 0;
+    host.RtlUnicodeToMultiByteN(szName, ANSI_NAME_SIZE - 1, &nBytes, name.Buffer, name.Length);
+    if (nBytes >= MAX_PATH)
+        return false;
+    szName[nBytes] = '\0';
+    WCHAR szBack[NAME_CHARS];
+    ULONG nBack = 0;
+    host.RtlMultiByteToUnicodeN(szBack, sizeof(szBack), &nBack, szName, nBytes);
+    return nBack == name.Length && std::memcmp(szBack, name.Buffer, nBack) == 0;
+}
+
+// Whether an entry goes, from what its own handle says and what the listing said.
+bool IsRemovable(DWORD dwAttributes, DWORD dwListedAttributes, bool bFolderOnly) {
+    // A junction or link goes as itself; its target is not ours.
+    if (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) || !bFolderOnly;
+    // Listed as a link, opened as something else: Wine opens a Unix symbolic link as its
+    // target even when asked not to follow it, and removing it would remove the target.
+    if (dwListedAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return false;
+    // A folder goes only when it is empty, which Windows checks.
+    return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) || !bFolderOnly;
 }
 } // namespace
 
-HANDLE CInstallApp::OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info, bool bHold) {
-    HANDLE hEntry = m_host.CreateFileA(
-        lpPath, bHold ? HOLD_ACCESS : ENTRY_ACCESS, ENTRY_SHARING, nullptr, OPEN_EXISTING,
-        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+HANDLE CInstallApp::OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info,
+                              DWORD dwAccess) {
+    HANDLE hEntry =
+        m_host.CreateFileA(lpPath, dwAccess, ENTRY_SHARING, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (hEntry == INVALID_HANDLE_VALUE)
         return hEntry;
     if (!m_host.GetFileInformationByHandle(hEntry, &info)) {
@@ -116,99 +154,117 @@ HANDLE CInstallApp::OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& in
     return hEntry;
 }
 
-bool CInstallApp::IsCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here) {
-    // "." is opened following a link, as SetCurrentDirectoryA followed it: a folder that
-    // became a junction shows its target here, not itself.
-    HANDLE hNow = m_host.CreateFileA(".", FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (hNow == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION now;
-    const bool bSame = m_host.GetFileInformationByHandle(hNow, &now) && SameEntry(now, here);
-    m_host.CloseHandle(hNow);
-    return bSame;
-}
-
 void CInstallApp::RemoveEntry(const char* lpPath, DWORD dwListedAttributes) {
     BY_HANDLE_FILE_INFORMATION info;
-    HANDLE hEntry = OpenEntry(lpPath, info);
+    HANDLE hEntry = OpenEntry(lpPath, info, ENTRY_ACCESS);
     if (hEntry == INVALID_HANDLE_VALUE)
         return;
     m_host.CloseHandle(hEntry);
-
-    const DWORD dwAttributes = info.dwFileAttributes;
-    if (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        // A junction or link goes as itself; its target is not ours.
-        if (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            m_host.RemoveDirectoryA(lpPath);
-        else
-            m_host.DeleteFileA(lpPath);
-    } else if (dwListedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        // Listed as a link, opened as something else: Wine opens a Unix symbolic link as
-        // its target even when asked not to follow it, and removing it by name would
-        // remove the target. Left alone.
-    } else if (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        m_host.RemoveDirectoryA(lpPath); // goes only when it is empty
-    } else {
+    if (!IsRemovable(info.dwFileAttributes, dwListedAttributes, false))
+        return;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        m_host.RemoveDirectoryA(lpPath);
+    else
         m_host.DeleteFileA(lpPath);
+}
+
+HANDLE CInstallApp::OpenChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwAccess,
+                              BY_HANDLE_FILE_INFORMATION& info) {
+    UNICODE_STRING objectName = name;
+    // Field by field: the 64-bit record has padding between them.
+    OBJECT_ATTRIBUTES attributes;
+    std::memset(&attributes, 0, sizeof(attributes));
+    attributes.Length = sizeof(attributes);
+    attributes.RootDirectory = hFolder;
+    attributes.ObjectName = &objectName;
+    attributes.Attributes = OBJ_CASE_INSENSITIVE;
+    IO_STATUS_BLOCK io;
+    HANDLE hEntry = INVALID_HANDLE_VALUE;
+    if (!NT_SUCCESS(
+            m_host.NtOpenFile(&hEntry, dwAccess, &attributes, &io, ENTRY_SHARING, CHILD_OPTIONS)))
+        return INVALID_HANDLE_VALUE;
+    if (!m_host.GetFileInformationByHandle(hEntry, &info)) {
+        m_host.CloseHandle(hEntry);
+        return INVALID_HANDLE_VALUE;
     }
+    return hEntry;
 }
 
-void CInstallApp::RemoveDeviceNamed(const BY_HANDLE_FILE_INFORMATION& here, const char* lpName,
-                                    DWORD dwListedAttributes) {
-    char szHere[SAVED_DIR_SIZE];
-    const DWORD dwLen = m_host.GetCurrentDirectoryA(SAVED_DIR_SIZE, szHere);
-    if (dwLen == 0 || dwLen >= SAVED_DIR_SIZE || !IsDriveRootPath(szHere))
+void CInstallApp::RemoveChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwListedAttributes,
+                              bool bFolderOnly) {
+    BY_HANDLE_FILE_INFORMATION info;
+    HANDLE hEntry = OpenChild(hFolder, name, REMOVE_ACCESS, info);
+    if (hEntry == INVALID_HANDLE_VALUE)
         return;
-    // The literal path is read from the drive's root, not through the current directory's
-    // handle: it must lead to the folder held. Every folder of the tree on it is held
-    // without delete sharing and is not empty, so none can be renamed or made a junction.
-    CAnsiString strPath = "\\\\?\\";
-    strPath += szHere;
-    BY_HANDLE_FILE_INFORMATION there;
-    HANDLE hThere = OpenEntry(strPath.c_str(), there);
-    if (hThere == INVALID_HANDLE_VALUE)
-        return;
-    m_host.CloseHandle(hThere);
-    if (!SameEntry(there, here))
-        return;
-    CAnsiText text(m_host);
-    if (text.ReverseFindChar(szHere, '\\') != static_cast<int>(dwLen) - 1)
-        strPath += '\\';
-    strPath += lpName;
-    RemoveEntry(strPath.c_str(), dwListedAttributes);
+    if (IsRemovable(info.dwFileAttributes, dwListedAttributes, bFolderOnly)) {
+        // Goes when this handle is closed; Windows refuses a read-only file or a folder
+        // that is not empty, as DeleteFileA and RemoveDirectoryA do.
+        FILE_DISPOSITION_INFORMATION disposition = {TRUE};
+        IO_STATUS_BLOCK io;
+        m_host.NtSetInformationFile(hEntry, &io, &disposition, sizeof(disposition),
+                                    FileDispositionInformation);
+    }
+    m_host.CloseHandle(hEntry);
 }
 
-void CInstallApp::EmptyCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here,
-                                        const char* lpPattern) {
-    WIN32_FIND_DATAA findData;
-    HANDLE hFind = m_host.FindFirstFileA(lpPattern, &findData);
-    if (hFind == INVALID_HANDLE_VALUE)
+void CInstallApp::WalkFolder(HANDLE hParent, const UNICODE_STRING& name, size_t nPathLength,
+                             UNICODE_STRING& mask) {
+    BY_HANDLE_FILE_INFORMATION here;
+    bool bListable = true;
+    HANDLE hHere = OpenChild(hParent, name, LIST_ACCESS, here);
+    if (hHere == INVALID_HANDLE_VALUE) {
+        bListable = false;
+        hHere = OpenChild(hParent, name, HOLD_ACCESS, here);
+    }
+    if (hHere == INVALID_HANDLE_VALUE) {
+        // Not even a folder that cannot be entered is left for that alone.
+        RemoveChild(hParent, name, FILE_ATTRIBUTE_DIRECTORY, true);
         return;
+    }
+    // Listed as a folder, opened as something else: the listing is out of date, and what
+    // stands there now is not the walk's to judge.
+    const bool bPlain = IsPlainFolder(here.dwFileAttributes);
+    if (bPlain && bListable && nPathLength <= CURRENT_DIR_MAX)
+        EmptyFolder(hHere, nPathLength, mask);
+    // The handle holds the folder against its own removal too.
+    m_host.CloseHandle(hHere);
+    if (bPlain)
+        RemoveChild(hParent, name, FILE_ATTRIBUTE_DIRECTORY, true);
+}
+
+void CInstallApp::EmptyFolder(HANDLE hFolder, size_t nPathLength, UNICODE_STRING& mask) {
+    ListedEntry entry;
+    char szName[ANSI_NAME_SIZE];
     CAnsiText text(m_host);
-    do {
-        if (!IsPlainName(text, findData.cFileName))
+    IO_STATUS_BLOCK io;
+    // A failure, the end of the listing included, ends the walk of this folder.
+    while (NT_SUCCESS(m_host.NtQueryDirectoryFile(hFolder, nullptr, nullptr, nullptr, &io, &entry,
+                                                  sizeof(entry), FileBothDirectoryInformation, TRUE,
+                                                  &mask, FALSE))) {
+        if (entry.info.FileNameLength > NAME_CHARS * sizeof(WCHAR))
+            break;
+        const WORD nNameBytes = static_cast<WORD>(entry.info.FileNameLength);
+        const UNICODE_STRING name = {nNameBytes, nNameBytes, entry.info.FileName};
+        if (!ReachableName(m_host, name, szName) || !IsPlainName(text, szName))
             continue;
-        if (IsDeviceName(text, findData.cFileName)) {
-            RemoveDeviceNamed(here, findData.cFileName, findData.dwFileAttributes);
-        } else if (IsPlainFolder(findData.dwFileAttributes)) {
-            DeleteTree(findData.cFileName, lpPattern);
-            // Not back where it was: every further name would be read somewhere else.
-            if (!IsCurrentDirectory(here))
-                break;
+        const DWORD dwListed = entry.info.FileAttributes;
+        if (IsDeviceName(text, szName)) {
+            if (nPathLength < SAVED_DIR_SIZE)
+                RemoveChild(hFolder, name, dwListed, false);
+        } else if (IsPlainFolder(dwListed)) {
+            if (nPathLength < SAVED_DIR_SIZE)
+                WalkFolder(hFolder, name, nPathLength + 1 + std::strlen(szName), mask);
         } else {
-            RemoveEntry(findData.cFileName, findData.dwFileAttributes);
+            RemoveChild(hFolder, name, dwListed, false);
         }
-    } while (m_host.FindNextFileA(hFind, &findData));
-    m_host.FindClose(hFind);
+    }
 }
 
 void CInstallApp::DeleteTree(const char* lpDirectory, const char* lpPattern) {
     char szSaved[SAVED_DIR_SIZE];
     DWORD dwLen = m_host.GetCurrentDirectoryA(SAVED_DIR_SIZE, szSaved);
     // A result of the buffer's size or more is the size Windows would need: the buffer then
-    // holds no path, and there would be nothing to come back to.
+    // holds no path, and the removal path could not be built.
     if (dwLen == 0 || dwLen >= SAVED_DIR_SIZE)
         return;
 
@@ -220,22 +276,31 @@ void CInstallApp::DeleteTree(const char* lpDirectory, const char* lpPattern) {
         return;
 
     BY_HANDLE_FILE_INFORMATION here;
-    HANDLE hHere = OpenEntry(lpDirectory, here, true);
+    bool bListable = true;
+    HANDLE hHere = OpenEntry(lpDirectory, here, LIST_ACCESS);
+    if (hHere == INVALID_HANDLE_VALUE) {
+        bListable = false;
+        hHere = OpenEntry(lpDirectory, here, HOLD_ACCESS);
+    }
     if (hHere == INVALID_HANDLE_VALUE) {
         // Not even a folder that cannot be entered is left for that alone: removing takes
         // only an empty folder or a link.
         m_host.RemoveDirectoryA(strRemove.c_str());
         return;
     }
-    const bool bEntered =
-        IsPlainFolder(here.dwFileAttributes) && m_host.SetCurrentDirectoryA(lpDirectory);
-    if (bEntered) {
-        if (IsCurrentDirectory(here))
-            EmptyCurrentDirectory(here, lpPattern);
-        m_host.SetCurrentDirectoryA(szSaved);
-    }
-    // The handle holds the folder against its own removal too.
+    CAnsiText text(m_host);
+    const bool bEndsInBackslash =
+        text.ReverseFindChar(szSaved, '\\') == static_cast<int>(dwLen) - 1;
+    const size_t nPathLength = IsDriveRootPath(lpDirectory)
+                                   ? std::strlen(lpDirectory)
+                                   : dwLen + (bEndsInBackslash ? 0 : 1) + std::strlen(lpDirectory);
+    WCHAR szMask[MAX_PATH];
+    UNICODE_STRING mask;
+    const bool bPlain = IsPlainFolder(here.dwFileAttributes);
+    if (bPlain && bListable && nPathLength <= CURRENT_DIR_MAX &&
+        MakeSearchMask(m_host, lpPattern, szMask, MAX_PATH, mask))
+        EmptyFolder(hHere, nPathLength, mask);
     m_host.CloseHandle(hHere);
-    if (IsPlainFolder(here.dwFileAttributes))
+    if (bPlain)
         m_host.RemoveDirectoryA(strRemove.c_str());
 }

@@ -76,17 +76,22 @@ public:
     void StartProgram(const char* lpProgram, const char* lpCommandLine, WORD wShowWindow);
 
     // The tree walk's own pieces (setup/DeleteTree.cpp). OpenEntry opens a file or folder
-    // as itself, a link not followed, and reads what it is; bHold asks for a handle that
-    // keeps the entry where it is. RemoveEntry removes a file, a link or an empty folder as
-    // what that handle says it is.
-    HANDLE OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info, bool bHold = false);
+    // by its path as itself, a link not followed, and reads what it is; RemoveEntry removes a
+    // file, a link or an empty folder as what that handle says it is. OpenChild and
+    // RemoveChild do the same for an entry named relative to a held folder's handle, and
+    // RemoveChild removes it through the handle it judged it by. WalkFolder holds a folder,
+    // empties it through its handle (EmptyFolder) and removes it; nPathLength is how long its
+    // path would be as a current directory.
+    HANDLE OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info,
+                     DWORD dwAccess = FILE_READ_ATTRIBUTES);
     void RemoveEntry(const char* lpPath, DWORD dwListedAttributes);
-    bool IsCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here);
-    void EmptyCurrentDirectory(const BY_HANDLE_FILE_INFORMATION& here, const char* lpPattern);
-    // A name Win32 would read as a device, removed through the literal path of the held
-    // current directory.
-    void RemoveDeviceNamed(const BY_HANDLE_FILE_INFORMATION& here, const char* lpName,
-                           DWORD dwListedAttributes);
+    HANDLE OpenChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwAccess,
+                     BY_HANDLE_FILE_INFORMATION& info);
+    void RemoveChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwListedAttributes,
+                     bool bFolderOnly);
+    void WalkFolder(HANDLE hParent, const UNICODE_STRING& name, size_t nPathLength,
+                    UNICODE_STRING& mask);
+    void EmptyFolder(HANDLE hFolder, size_t nPathLength, UNICODE_STRING& mask);
     // The marker file, opened for writing only when it can be nothing but the marker.
     HANDLE OpenMarker(const char* lpPath);
 

@@ -396,4 +396,107 @@ TEST_F(FilesContract, HandleWithoutDeleteSharingHoldsItsEntry) {
     EXPECT_TRUE(Open(".", FILE_FLAG_BACKUP_SEMANTICS).SameAs(Open(root + "\\dir")));
     EXPECT_FALSE(Open(root + "\\missing").opened);
 }
+// What the tree walk relies on from ntdll: a listing through a folder's handle that, given
+// the A calls' form of a pattern, lists what FindFirstFileA lists; opens relative to that
+// handle that take a name as it stands (no dots dropped, no device); and a delete through a
+// handle that holds the entry until it is closed and refuses what DeleteFileA and
+// RemoveDirectoryA refuse.
+TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
+    const std::string dir = root + "\\native";
+    world->MakeDirectory(dir);
+    world->MakeDirectory(dir + "\\sub");
+    world->MakeFile(dir + "\\sub\\in.txt");
+    for (const char* name : {"a.txt", "noext", "ab.c.txt", "f", "f.", "nul.txt"})
+        world->MakeFile(dir + "\\" + name);
+    world->MakeFile(dir + "\\ro.txt", RO);
+    world->MakeDirectory(dir + "\\empty");
+    auto openDir = [&]() {
+        return host.CreateFileA(
+            dir.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    for (const char* pattern : {"*.*", "*", "*.txt", "a*", "?*", "*a*", "?oext"}) {
+        HANDLE hDir = openDir();
+        ASSERT_NE(INVALID_HANDLE_VALUE, hDir);
+        WCHAR szMask[MAX_PATH];
+        UNICODE_STRING mask;
+        ASSERT_TRUE(MakeSearchMask(host, pattern, szMask, MAX_PATH, mask));
+        union {
+            FILE_BOTH_DIR_INFORMATION info;
+            BYTE bytes[1024];
+        } entry;
+        IO_STATUS_BLOCK io;
+        Listing listed;
+        while (NT_SUCCESS(host.NtQueryDirectoryFile(hDir, nullptr, nullptr, nullptr, &io, &entry,
+                                                    sizeof(entry), FileBothDirectoryInformation,
+                                                    TRUE, &mask, FALSE))) {
+            char szName[MAX_PATH] = {};
+            ULONG nBytes = 0;
+            host.RtlUnicodeToMultiByteN(szName, MAX_PATH - 1, &nBytes, entry.info.FileName,
+                                        entry.info.FileNameLength);
+            listed[szName] = entry.info.FileAttributes & SEEN;
+        }
+        EXPECT_EQ(Search(dir + "\\" + pattern), listed) << pattern;
+        EXPECT_TRUE(host.CloseHandle(hDir));
+    }
+
+    HANDLE hDir = openDir();
+    ASSERT_NE(INVALID_HANDLE_VALUE, hDir);
+    auto openChild = [&](const char* name, DWORD access, HANDLE& hChild) {
+        WCHAR szName[MAX_PATH];
+        ULONG nBytes = 0;
+        host.RtlMultiByteToUnicodeN(szName, sizeof(szName), &nBytes, name,
+                                    static_cast<ULONG>(std::strlen(name)));
+        UNICODE_STRING objectName = {static_cast<WORD>(nBytes), static_cast<WORD>(nBytes), szName};
+        OBJECT_ATTRIBUTES attributes;
+        std::memset(&attributes, 0, sizeof(attributes));
+        attributes.Length = sizeof(attributes);
+        attributes.RootDirectory = hDir;
+        attributes.ObjectName = &objectName;
+        attributes.Attributes = OBJ_CASE_INSENSITIVE;
+        IO_STATUS_BLOCK io;
+        return NT_SUCCESS(host.NtOpenFile(
+            &hChild, access, &attributes, &io, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT));
+    };
+    auto indexOf = [&](HANDLE hEntry) {
+        BY_HANDLE_FILE_INFORMATION info;
+        EXPECT_TRUE(host.GetFileInformationByHandle(hEntry, &info));
+        return info.nFileIndexLow;
+    };
+    // "f." is itself, not "f"; "nul.txt" is the file, not the device.
+    for (const char* name : {"f.", "nul.txt", "sub"}) {
+        HANDLE hChild = nullptr;
+        ASSERT_TRUE(openChild(name, FILE_READ_ATTRIBUTES | SYNCHRONIZE, hChild)) << name;
+        EXPECT_EQ(Open("\\\\?\\" + dir + "\\" + name).indexLow, indexOf(hChild)) << name;
+        EXPECT_TRUE(host.CloseHandle(hChild));
+    }
+    HANDLE hMissing = nullptr;
+    EXPECT_FALSE(openChild("missing", FILE_READ_ATTRIBUTES | SYNCHRONIZE, hMissing));
+
+    const DWORD REMOVE = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    struct {
+        const char* name;
+        bool deleted;
+    } cases[] = {{"a.txt", true}, {"f.", true}, {"empty", true}, {"ro.txt", false}, {"sub", false}};
+    for (const auto& c : cases) {
+        const std::string path = dir + "\\" + c.name;
+        HANDLE hChild = nullptr;
+        ASSERT_TRUE(openChild(c.name, REMOVE, hChild)) << c.name;
+        FILE_DISPOSITION_INFORMATION disposition = {TRUE};
+        IO_STATUS_BLOCK io;
+        EXPECT_EQ(c.deleted,
+                  NT_SUCCESS(host.NtSetInformationFile(
+                      hChild, &io, &disposition, sizeof(disposition), FileDispositionInformation)))
+            << c.name;
+        // Held without delete sharing until the close: no one can move it meanwhile.
+        EXPECT_FALSE(world->MoveEntry(path, path + "2")) << c.name;
+        EXPECT_TRUE(host.CloseHandle(hChild));
+        EXPECT_EQ(!c.deleted, world->Exists(path)) << c.name;
+    }
+    EXPECT_TRUE(world->Exists(dir + "\\f"));
+    EXPECT_TRUE(host.CloseHandle(hDir));
+}
+
 } // namespace

@@ -167,6 +167,24 @@ public:
     BOOL GetFileInformationByHandle(HANDLE hFile,
                                     BY_HANDLE_FILE_INFORMATION* lpFileInformation) override;
     BOOL SetEndOfFile(HANDLE hFile) override;
+    NTSTATUS NtOpenFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
+                        POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
+                        ULONG ShareAccess, ULONG OpenOptions) override;
+    NTSTATUS NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
+                                  PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock,
+                                  PVOID FileInformation, ULONG Length,
+                                  FILE_INFORMATION_CLASS FileInformationClass,
+                                  BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
+                                  BOOLEAN RestartScan) override;
+    NTSTATUS NtSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
+                                  PVOID FileInformation, ULONG Length,
+                                  FILE_INFORMATION_CLASS FileInformationClass) override;
+    NTSTATUS RtlMultiByteToUnicodeN(PWCH UnicodeString, ULONG MaxBytesInUnicodeString,
+                                    PULONG BytesInUnicodeString, const CHAR* MultiByteString,
+                                    ULONG BytesInMultiByteString) override;
+    NTSTATUS RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBytesInMultiByteString,
+                                    PULONG BytesInMultiByteString, PCWCH UnicodeString,
+                                    ULONG BytesInUnicodeString) override;
     HdaStream* AttachStream(HANDLE hFile, const char* mode) override;
     size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) override;
     int CloseStream(HdaStream* stream) override;
@@ -185,6 +203,7 @@ private:
         int links = 1; // names of this file, when it is no hard link's name itself
         DWORD denied = 0;
         Node* parent = nullptr;
+        bool deletePending = false; // goes when the last handle on it is closed
         std::vector<std::unique_ptr<Node>> children;
         bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     };
@@ -226,6 +245,13 @@ private:
         Node* node;
         DWORD access;
         DWORD share;
+        bool synchronous = true; // every CreateFileA handle without FILE_FLAG_OVERLAPPED is
+    };
+    // A listing through a folder's handle, taken when it starts: names as the file system
+    // holds them, in UTF-16, with their attributes.
+    struct Listing {
+        std::vector<std::pair<std::u16string, DWORD>> entries;
+        size_t next = 0;
     };
 
     // bWin32 reads the text as the Win32 calls do (trailing dots and blanks dropped, "."
@@ -252,6 +278,15 @@ private:
     void Note(const std::string& event);
     static bool SameName(const std::string& a, const std::string& b);
     static bool Matches(const std::string& pattern, const std::string& name);
+    // NtQueryDirectoryFile's mask, with the wildcards of the A search calls' DOS forms.
+    static bool MaskMatches(const char16_t* mask, const char16_t* maskEnd, const char16_t* name,
+                            const char16_t* nameEnd);
+    // Names in UTF-16 as this Windows' code page maps them: one character per byte, a
+    // double-byte character to one of its own, and in a stored name a lone "\" (which only
+    // AddListedAs makes) to the full-width backslash it stands for.
+    std::u16string Wide(const std::string& text, bool bStoredName) const;
+    std::string Ansi(const std::u16string& text) const;
+    void FinishDelete(Node* node);
     static WIN32_FIND_DATAA Record(const std::string& name, DWORD attributes, size_t size);
     void CollectTree(Node* node, const std::string& prefix, std::vector<std::string>& out);
     const Program* FindProgram(const std::string& path) const;
@@ -267,7 +302,8 @@ private:
     std::map<uintptr_t, bool> m_threads;      // thread handles
     std::map<uintptr_t, Search> m_searches;
     std::map<HdaStream*, std::unique_ptr<Stream>> m_streams;
-    std::map<uintptr_t, File> m_files; // file and folder handles
+    std::map<uintptr_t, File> m_files;       // file and folder handles
+    std::map<uintptr_t, Listing> m_listings; // by the folder handle listed through
     // Removed entries stay here, so a handle that still names one stays valid.
     std::vector<std::unique_ptr<Node>> m_removed;
     Node m_device; // what a handle opened on a device name holds

@@ -118,8 +118,15 @@ BOOL CMemoryHost::GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
 
 BOOL CMemoryHost::CloseHandle(HANDLE hObject) {
     uintptr_t key = reinterpret_cast<uintptr_t>(hObject);
-    if (m_processes.erase(key) == 0 && m_threads.erase(key) == 0 && m_files.erase(key) == 0)
+    auto file = m_files.find(key);
+    Node* node = file != m_files.end() ? file->second.node : nullptr;
+    if (node != nullptr) {
+        m_files.erase(file);
+        m_listings.erase(key);
+        FinishDelete(node);
+    } else if (m_processes.erase(key) == 0 && m_threads.erase(key) == 0) {
         return FALSE;
+    }
     --m_nOpenHandles;
     return TRUE;
 }

@@ -228,8 +228,9 @@ TEST_P(DeleteTest, OddNamesStayDevicesAndUnreadableEntriesGo) {
 }
 
 // Someone swaps an entry for a junction to a folder outside between two of the walk's
-// calls. A folder the walk is working on is held and cannot be swapped; what is not held
-// can be, and the walk never follows it.
+// calls, and may undo it again at the next one. A folder the walk is working on is held and
+// cannot be swapped, nor can a file it has opened to delete; what is not held can be, and
+// the walk never follows it.
 TEST_P(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
     struct {
         const char* name;
@@ -237,16 +238,19 @@ TEST_P(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
         const char* entry;
         bool inPlace; // made a junction where it stands instead of being renamed away
         bool swapped; // whether the swap can succeed
+        bool undone;  // turned back into a folder before the next call
     } cases[] = {
-        {"folder, after its check", "SetCurrentDirectoryA sub", "C:\\work\\tree\\sub", false,
+        {"folder, after its check", "NtQueryDirectoryFile sub", "C:\\work\\tree\\sub", false, false,
          false},
-        {"the tree, on the way back", "SetCurrentDirectoryA C:\\work\\tree", "C:\\work\\tree",
+        {"the tree, while a folder in it is walked", "NtOpenFile deeper", "C:\\work\\tree", false,
          false, false},
-        {"folder, before its check", "CreateFileA sub", "C:\\work\\tree\\sub", false, true},
-        {"empty folder, after its check, in place", "SetCurrentDirectoryA empty",
-         "C:\\work\\tree\\empty", true, true},
-        {"file, between its check and its deletion", "DeleteFileA f", "C:\\work\\tree\\f", false,
-         true},
+        {"folder, before its check", "NtOpenFile sub", "C:\\work\\tree\\sub", false, true, false},
+        {"empty folder, after its check, in place", "NtQueryDirectoryFile empty",
+         "C:\\work\\tree\\empty", true, true, false},
+        {"a folder turned into a junction and back between entering and checking",
+         "NtOpenFile empty", "C:\\work\\tree\\empty", true, true, true},
+        {"file, between its check and its deletion", "NtSetInformationFile f", "C:\\work\\tree\\f",
+         false, false, false},
     };
     for (const auto& c : cases) {
         CMemoryHost h;
@@ -262,13 +266,19 @@ TEST_P(DeleteTest, EntrySwappedBetweenTwoCallsNeverLeadsOut) {
         const Paths outside = h.Tree("C:\\outside");
         bool bTried = false;
         bool bSwapped = false;
+        bool bUndo = false;
         h.m_beforeFileCall = [&](const std::string& call) {
+            if (bUndo) {
+                bUndo = false;
+                h.AddDirectory(c.entry);
+            }
             if (bTried || call != c.before)
                 return;
             bTried = true;
             bSwapped = c.inPlace || h.MoveEntry(c.entry, "C:\\work\\moved");
             if (bSwapped)
                 h.AddLink(c.entry, "C:\\outside");
+            bUndo = bSwapped && c.undone;
         };
         a.DeleteTree("tree", "*.*");
         EXPECT_TRUE(bTried) << c.name;
