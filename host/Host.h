@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <cstring>
 
 // The completion marker is written through the C runtime's buffered stream, on a Win32
 // file handle the program opened itself; the seam carries it so the tests see those bytes.
@@ -146,4 +147,14 @@ inline bool MakeSearchMask(CHost& host, const char* lpPattern, WCHAR* pBuffer, U
     mask.Length = static_cast<WORD>(nCount * sizeof(WCHAR));
     mask.MaximumLength = static_cast<WORD>(nChars * sizeof(WCHAR));
     return true;
+}
+
+// What NtOpenFile takes for a name relative to an open folder, any case matching. Field by
+// field: the 64-bit record has padding between them.
+inline void InitRelativeName(OBJECT_ATTRIBUTES& attributes, HANDLE hFolder, UNICODE_STRING* pName) {
+    std::memset(&attributes, 0, sizeof(attributes));
+    attributes.Length = sizeof(attributes);
+    attributes.RootDirectory = hFolder;
+    attributes.ObjectName = pName;
+    attributes.Attributes = OBJ_CASE_INSENSITIVE;
 }

@@ -171,13 +171,8 @@ void CInstallApp::RemoveEntry(const char* lpPath, DWORD dwListedAttributes) {
 HANDLE CInstallApp::OpenChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwAccess,
                               BY_HANDLE_FILE_INFORMATION& info) {
     UNICODE_STRING objectName = name;
-    // Field by field: the 64-bit record has padding between them.
     OBJECT_ATTRIBUTES attributes;
-    std::memset(&attributes, 0, sizeof(attributes));
-    attributes.Length = sizeof(attributes);
-    attributes.RootDirectory = hFolder;
-    attributes.ObjectName = &objectName;
-    attributes.Attributes = OBJ_CASE_INSENSITIVE;
+    InitRelativeName(attributes, hFolder, &objectName);
     IO_STATUS_BLOCK io;
     HANDLE hEntry = INVALID_HANDLE_VALUE;
     if (!NT_SUCCESS(

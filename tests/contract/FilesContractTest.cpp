@@ -450,11 +450,7 @@ TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
                                     static_cast<ULONG>(std::strlen(name)));
         UNICODE_STRING objectName = {static_cast<WORD>(nBytes), static_cast<WORD>(nBytes), szName};
         OBJECT_ATTRIBUTES attributes;
-        std::memset(&attributes, 0, sizeof(attributes));
-        attributes.Length = sizeof(attributes);
-        attributes.RootDirectory = hDir;
-        attributes.ObjectName = &objectName;
-        attributes.Attributes = OBJ_CASE_INSENSITIVE;
+        InitRelativeName(attributes, hDir, &objectName);
         IO_STATUS_BLOCK io;
         return NT_SUCCESS(host.NtOpenFile(
             &hChild, access, &attributes, &io, FILE_SHARE_READ | FILE_SHARE_WRITE,
