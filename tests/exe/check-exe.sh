@@ -2,7 +2,8 @@
 # Checks that hdasetup.exe is one self-contained GUI exe that Windows 2000 loads: header
 # versions 5.0 or lower, GUI subsystem, Terminal-Server aware, at most 64 KiB, every
 # imported function on the allowlist of what Windows 2000 SP4 provides, and version
-# information that Windows shows but no icon or manifest. Usage: check-exe.sh EXE ALLOWLIST
+# information that Windows shows but no icon or manifest, and no start-up that decides on
+# what Windows 2000's __getmainargs never returns. Usage: check-exe.sh EXE ALLOWLIST
 set -euo pipefail
 exe=$1
 allowlist=$2
@@ -55,6 +56,19 @@ while read -r dll fn; do
     if grep -qi -x "$dll $fn" <(grep -v '^#' "$allowlist"); then ok
     else bad "imports $dll $fn, which is not on the Windows 2000 allowlist"; fi
 done <<< "$imports"
+# A DLL's functions are only as sure as the source they were checked against.
+while read -r dll; do
+    if grep -qi "^# evidence $dll: ." "$allowlist"; then ok
+    else bad "imports from $dll, which has no '# evidence $dll:' line in the allowlist"; fi
+done < <(awk '{ print $1 }' <<< "$imports" | sort -u)
+
+# A toolchain whose start-up tests __getmainargs's result passes every Wine run and fails
+# at random on Windows 2000.
+rule=$(bash "$(dirname "${BASH_SOURCE[0]}")/check-getmainargs.sh" "$exe") || true
+[ -n "$rule" ] || bad "the __getmainargs rule printed nothing"
+while read -r line; do
+    case $line in ok:*) ok ;; *) bad "${line#FAIL: }" ;; esac
+done <<< "$rule"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
