@@ -2,7 +2,7 @@
 // independent character walk to judge the installer's code-page-aware results against.
 #pragma once
 
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 #include "setup/DiscFacts.h"
 #include "setup/InstallApp.h"
 

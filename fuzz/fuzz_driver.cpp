@@ -2,7 +2,7 @@
 // directories and device names, in code pages 1252 and 932, on 32- and 64-bit hosts.
 // Nothing may overrun the installer state, and a started command line holds whole pieces
 // in at most 511 characters.
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,7 +1,7 @@
 // Fuzzes the codec search over arbitrary subkey names and counts, names over 255
 // characters included: the first function whose name holds a pattern at a character
 // boundary, and fits the device path whole, wins; every failure leaves the path untouched.
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,7 +1,7 @@
 // Fuzzes the Windows classification over arbitrary version records, service-pack texts
 // of all 128 bytes without a terminating zero included, and checks that the package the
 // run starts agrees with the classification.
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,6 +1,6 @@
 // The contract world on the real Win32 API (run under Wine), and the test program's entry
 // point, which doubles as the child program that the process tests start.
-#include "ContractWorld.h"
+#include "tests/contract/ContractWorld.h"
 #include "host/Win32Host.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,6 @@ void WipeTree(const std::string& path) {
 class CWin32World : public CContractWorld {
 public:
     CWin32World() {
-        ::GetCurrentDirectoryA(MAX_PATH, m_szSavedDir);
         WipeTree(ROOT);
         EXPECT_TRUE(::CreateDirectoryA(ROOT, nullptr)) << ROOT;
         HKEY hKey = nullptr;
@@ -58,8 +57,6 @@ public:
     ~CWin32World() override {
         for (auto& window : m_windows)
             ::DestroyWindow(window.second);
-        // The scratch folder cannot go while it is the current directory.
-        ::SetCurrentDirectoryA(m_szSavedDir);
         WipeTree(ROOT);
         ClearHdaSubkeys();
     }
@@ -150,7 +147,6 @@ private:
     }
 
     CWin32Host m_host;
-    char m_szSavedDir[MAX_PATH] = {};
     std::map<std::string, HWND> m_windows;
 };
 } // namespace

@@ -1,16 +1,13 @@
 // The in-memory Windows' files: the current directory, a tree of folders, files, links and
 // hard links with Win32's name rules and device names, searches, handles with sharing, and
 // the C runtime's stream.
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 
 namespace {
-const size_t MAX_CURRENT_DIR = MAX_PATH - 2;
-const int MAX_NESTED_SEARCHES = 300;
-
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -34,6 +31,9 @@ const NTSTATUS STATUS_CANNOT_DELETE = static_cast<NTSTATUS>(0xC0000121);
 
 // Double-byte characters of code page 932, as UTF-16 characters of their own.
 const char16_t DOUBLE_BYTE_BASE = 0x4E00;
+// Full-width forms of the ASCII characters from "!" to "~".
+const char16_t FULL_WIDTH_FIRST = 0xFF01;
+const char16_t FULL_WIDTH_LAST = 0xFF5E;
 const char16_t FULL_WIDTH_BACKSLASH = 0xFF3C;
 } // namespace
 
@@ -42,25 +42,6 @@ DWORD CMemoryHost::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
         return static_cast<DWORD>(m_strCurrentDir.size() + 1);
     std::memcpy(lpBuffer, m_strCurrentDir.c_str(), m_strCurrentDir.size() + 1);
     return static_cast<DWORD>(m_strCurrentDir.size());
-}
-
-BOOL CMemoryHost::SetCurrentDirectoryA(LPCSTR lpPathName) {
-    Note(std::string("SetCurrentDirectoryA ") + lpPathName);
-    Path path = ParsePath(lpPathName, true);
-    Node* node = path.device ? nullptr : Lookup(path, true);
-    if (node == nullptr || !node->IsDirectory() || (node->denied & FILE_TRAVERSE))
-        return FALSE;
-    // Windows keeps the path as given (a link stays a link in it), normalised.
-    std::string strDir(1, path.drive);
-    strDir += ":\\";
-    for (size_t i = 0; i < path.parts.size(); ++i)
-        strDir += (i ? "\\" : "") + path.parts[i];
-    if (strDir.size() > MAX_CURRENT_DIR)
-        return FALSE;
-    m_strCurrentDir = strDir;
-    m_pCurrentNode = node;
-    m_strCurrentNodePath = strDir;
-    return TRUE;
 }
 
 // --- File tree ------------------------------------------------------------------------
@@ -105,11 +86,8 @@ CMemoryHost::Path CMemoryHost::ParsePath(const std::string& text, bool bWin32) c
     } else {
         Path cwd = ParsePath(m_strCurrentDir, false);
         path = cwd;
-        path.relative = true;
-        if (!text.empty() && (text[0] == '\\' || text[0] == '/')) {
+        if (!text.empty() && (text[0] == '\\' || text[0] == '/'))
             path.parts.clear();
-            path.relative = false;
-        }
         rest = text;
     }
     std::string part;
@@ -158,40 +136,15 @@ CMemoryHost::Path CMemoryHost::ParsePath(const std::string& text, bool bWin32) c
     return path;
 }
 
-CMemoryHost::Path CMemoryHost::ParseThroughCurrent(const std::string& text) {
-    Path path = ParsePath(text, true);
-    const Path cwd = ParsePath(m_strCurrentDir, false);
-    if (path.valid && path.relative && path.drive == cwd.drive &&
-        path.parts.size() > cwd.parts.size() &&
-        std::equal(cwd.parts.begin(), cwd.parts.end(), path.parts.begin(), SameName)) {
-        Node* current = CurrentNode();
-        if (current != nullptr) {
-            path.base = current;
-            path.parts.erase(path.parts.begin(), path.parts.begin() + cwd.parts.size());
-        }
-    }
-    return path;
-}
-
-CMemoryHost::Node* CMemoryHost::CurrentNode() {
-    if (m_pCurrentNode == nullptr || m_strCurrentNodePath != m_strCurrentDir) {
-        m_pCurrentNode = Lookup(m_strCurrentDir, true);
-        m_strCurrentNodePath = m_strCurrentDir;
-    }
-    return m_pCurrentNode;
-}
-
 CMemoryHost::Node* CMemoryHost::Lookup(const Path& path, bool followLast, int depth) {
     if (!path.valid || depth > 8)
         return nullptr;
     auto drive = m_drives.find(path.drive);
-    if (path.base == nullptr && drive == m_drives.end())
+    if (drive == m_drives.end())
         return nullptr;
-    Node* node = path.base != nullptr ? path.base : drive->second.get();
+    Node* node = drive->second.get();
     for (size_t i = 0; i < path.parts.size(); ++i) {
-        // An open relative to a folder's handle starts inside that folder, even when it
-        // has become a junction since.
-        if (!node->target.empty() && !(i == 0 && path.base != nullptr)) {
+        if (!node->target.empty()) {
             node = Lookup(ParsePath(node->target, false), true, depth + 1);
             if (node == nullptr)
                 return nullptr;
@@ -252,12 +205,12 @@ CMemoryHost::Node* CMemoryHost::NewChild(Node* parent, const std::string& name, 
     return parent->children.back().get();
 }
 
-void CMemoryHost::AddListedAs(const std::string& folder, const std::string& listedName,
+void CMemoryHost::AddListedAs(const std::string& folder, const std::u16string& name,
                               DWORD attributes) {
     Node* parent = Lookup(folder, false);
     if (parent == nullptr)
         parent = Create(folder, FILE_ATTRIBUTE_DIRECTORY);
-    NewChild(parent, listedName, attributes);
+    NewChild(parent, Ansi(name), attributes)->wide = name;
 }
 
 bool CMemoryHost::MoveEntry(const std::string& from, const std::string& to) {
@@ -290,8 +243,14 @@ void CMemoryHost::AddFile(const std::string& path, const std::string& data, DWOR
     Create(path, attributes == 0 ? FILE_ATTRIBUTE_ARCHIVE : attributes)->data = data;
 }
 
-void CMemoryHost::AddLink(const std::string& path, const std::string& target) {
-    Create(path, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)->target = target;
+void CMemoryHost::AddLink(const std::string& path, const std::string& target, DWORD attributes) {
+    Create(path, (attributes ? attributes : FILE_ATTRIBUTE_ARCHIVE) | FILE_ATTRIBUTE_REPARSE_POINT)
+        ->target = target;
+}
+
+void CMemoryHost::AddUnixLink(const std::string& path, const std::string& target) {
+    AddLink(path, target);
+    Lookup(path, false)->unixLink = true;
 }
 
 void CMemoryHost::AddHardLink(const std::string& path, const std::string& existing) {
@@ -368,9 +327,6 @@ bool CMemoryHost::Shares(Node* node, DWORD access, DWORD share) {
     for (const auto& stream : m_streams)
         if (FileOf(stream.second->node) == FileOf(node))
             holders.push_back({node, stream.second->access, stream.second->share});
-    // The process holds its current directory open for traversal, sharing read and write.
-    if (node == CurrentNode())
-        holders.push_back({node, FILE_EXECUTE, FILE_SHARE_READ | FILE_SHARE_WRITE});
     for (const File& holder : holders)
         if ((holder.access & DATA) &&
             (denies(access, holder.share) || denies(holder.access, share)))
@@ -384,96 +340,24 @@ void CMemoryHost::Note(const std::string& event) {
         m_beforeFileCall(event);
 }
 
-bool CMemoryHost::Matches(const std::string& pattern, const std::string& name) {
-    // "*.*" matches every name, those without a dot included, as on Windows.
-    if (pattern == "*.*" || pattern == "*")
-        return true;
-    std::vector<std::vector<bool>> m(pattern.size() + 1, std::vector<bool>(name.size() + 1, false));
-    m[0][0] = true;
-    for (size_t i = 1; i <= pattern.size(); ++i) {
-        char p = pattern[i - 1];
-        m[i][0] = m[i - 1][0] && p == '*';
-        for (size_t j = 1; j <= name.size(); ++j) {
-            if (p == '*')
-                m[i][j] = m[i - 1][j] || m[i][j - 1];
-            else
-                m[i][j] = m[i - 1][j - 1] && (p == '?' || Lower(p) == Lower(name[j - 1]));
-        }
-    }
-    return m[pattern.size()][name.size()];
-}
-
-WIN32_FIND_DATAA CMemoryHost::Record(const std::string& name, DWORD attributes, size_t size) {
-    WIN32_FIND_DATAA record;
-    std::memset(&record, 0, sizeof(record));
-    record.dwFileAttributes = attributes;
-    record.nFileSizeLow = static_cast<DWORD>(size);
-    std::strncpy(record.cFileName, name.c_str(), MAX_PATH - 1);
-    return record;
-}
-
 HANDLE CMemoryHost::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
     ++m_nFileSearches;
     Note(std::string("FindFirstFileA ") + lpFileName);
-    // Searches nested this deep mean a walk going round in circles: failing here lets a
-    // test report what it did instead of overflowing the stack.
-    if (m_nOpenSearches >= MAX_NESTED_SEARCHES)
+    // Only what the steps do is modelled: one entry looked up by its path, no wildcard.
+    const Path path = ParsePath(lpFileName, true);
+    Node* node = path.parts.empty() || std::strpbrk(lpFileName, "*?") != nullptr
+                     ? nullptr
+                     : Lookup(path, false);
+    if (node == nullptr)
         return INVALID_HANDLE_VALUE;
-    std::string text = lpFileName;
-    Search search;
-    size_t slash = text.find_last_of("\\/");
-    std::string last = slash == std::string::npos ? text : text.substr(slash + 1);
-    if (text.size() == 2 && text[1] == ':')
-        last.clear();
-    if (last.find_first_of("*?") != std::string::npos) {
-        // A pattern without a folder lists the current directory through its handle.
-        Node* node = slash == std::string::npos
-                         ? CurrentNode()
-                         : Lookup(ParseThroughCurrent(text.substr(0, slash + 1)), true);
-        if (node == nullptr || !node->IsDirectory() || (FileOf(node)->denied & FILE_LIST_DIRECTORY))
-            return INVALID_HANDLE_VALUE;
-        // The root of a drive has no "." and ".." entries; every other directory has.
-        if (node->parent != nullptr) {
-            for (const char* dot : {".", ".."})
-                if (Matches(last, dot))
-                    search.entries.push_back(Record(dot, FILE_ATTRIBUTE_DIRECTORY, 0));
-        }
-        const size_t first = search.entries.size();
-        for (auto& child : node->children)
-            if (Matches(last, child->name))
-                search.entries.push_back(Record(child->name, FileOf(child.get())->attributes,
-                                                FileOf(child.get())->data.size()));
-        auto children = search.entries.begin() + static_cast<std::ptrdiff_t>(first);
-        if (m_listOrder == ListOrder::Reversed)
-            std::reverse(children, search.entries.end());
-        else if (m_listOrder == ListOrder::Sorted)
-            std::sort(children, search.entries.end(),
-                      [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
-                          return std::strcmp(a.cFileName, b.cFileName) < 0;
-                      });
-    } else {
-        Path path = ParseThroughCurrent(text);
-        Node* node = path.parts.empty() ? nullptr : Lookup(path, false);
-        if (node != nullptr)
-            search.entries.push_back(
-                Record(node->name, FileOf(node)->attributes, FileOf(node)->data.size()));
-    }
-    if (search.entries.empty())
-        return INVALID_HANDLE_VALUE;
-    *lpFindFileData = search.entries[0];
-    search.next = 1;
-    uintptr_t key = m_nextHandle++;
-    m_searches[key] = search;
+    std::memset(lpFindFileData, 0, sizeof(*lpFindFileData));
+    lpFindFileData->dwFileAttributes = FileOf(node)->attributes;
+    lpFindFileData->nFileSizeLow = static_cast<DWORD>(FileOf(node)->data.size());
+    std::strncpy(lpFindFileData->cFileName, node->name.c_str(), MAX_PATH - 1);
+    const uintptr_t key = m_nextHandle++;
+    m_searches.insert(key);
     ++m_nOpenSearches;
     return reinterpret_cast<HANDLE>(key);
-}
-
-BOOL CMemoryHost::FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) {
-    auto it = m_searches.find(reinterpret_cast<uintptr_t>(hFindFile));
-    if (it == m_searches.end() || it->second.next >= it->second.entries.size())
-        return FALSE;
-    *lpFindFileData = it->second.entries[it->second.next++];
-    return TRUE;
 }
 
 BOOL CMemoryHost::FindClose(HANDLE hFindFile) {
@@ -485,7 +369,7 @@ BOOL CMemoryHost::FindClose(HANDLE hFindFile) {
 
 BOOL CMemoryHost::DeleteFileA(LPCSTR lpFileName) {
     Note(std::string("DeleteFileA ") + lpFileName);
-    Path path = ParseThroughCurrent(lpFileName);
+    Path path = ParsePath(lpFileName, true);
     Node* node = path.parts.empty() || path.device ? nullptr : Lookup(path, false);
     if (node == nullptr || node->IsDirectory() ||
         (FileOf(node)->attributes & FILE_ATTRIBUTE_READONLY) ||
@@ -497,7 +381,7 @@ BOOL CMemoryHost::DeleteFileA(LPCSTR lpFileName) {
 
 BOOL CMemoryHost::RemoveDirectoryA(LPCSTR lpPathName) {
     Note(std::string("RemoveDirectoryA ") + lpPathName);
-    Path path = ParseThroughCurrent(lpPathName);
+    Path path = ParsePath(lpPathName, true);
     Node* node = path.parts.empty() || path.device ? nullptr : Lookup(path, false);
     if (node == nullptr || !node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY))
         return FALSE;
@@ -522,27 +406,35 @@ HANDLE CMemoryHost::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
     const DWORD dwAccess = dwDesiredAccess & GENERIC_WRITE
                                ? dwDesiredAccess | FILE_WRITE_DATA | FILE_APPEND_DATA
                                : dwDesiredAccess;
-    const Path path = ParseThroughCurrent(lpFileName);
+    const Path path = ParsePath(lpFileName, true);
+    const bool bFollow = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) == 0;
     Node* node = nullptr;
     if (path.device) {
         // Windows opens the device, whatever the folder holds under that name.
-        ++m_nDeviceOpens;
         node = &m_device;
     } else if (dwCreationDisposition == CREATE_NEW) {
-        // Whatever stands at the name, a link or a dangling junction included, makes it fail.
-        Node* parent = ParentOf(path);
-        if (parent == nullptr || Lookup(path, false) != nullptr)
+        // Whatever stands at the name, a link or a dangling junction included, makes it fail;
+        // unless a link is followed, and what it leads to is missing and made.
+        Path at = path;
+        Node* existing = Lookup(path, false);
+        if (existing != nullptr && !existing->target.empty() && bFollow) {
+            at = ParsePath(existing->target, false);
+            existing = Lookup(at, true);
+        }
+        Node* parent = ParentOf(at);
+        if (parent == nullptr || existing != nullptr)
             return INVALID_HANDLE_VALUE;
-        node = NewChild(parent, path.parts.back(), FILE_ATTRIBUTE_ARCHIVE);
+        node = NewChild(parent, at.parts.back(), FILE_ATTRIBUTE_ARCHIVE);
     } else {
-        const bool bFollow = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) == 0;
         node = Lookup(path, bFollow);
+        if (node != nullptr && node->unixLink)
+            node = Lookup(ParsePath(node->target, false), true);
         if (node == nullptr || node->deletePending)
             return INVALID_HANDLE_VALUE;
         // A folder opens only with backup semantics; a read-only file not for writing.
         if (node->IsDirectory() && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0)
             return INVALID_HANDLE_VALUE;
-        if ((dwAccess & FILE_WRITE_DATA) && !node->IsDirectory() &&
+        if ((dwAccess & FILE_WRITE_DATA) && !node->IsDirectory() && !m_bWritesReadOnly &&
             (FileOf(node)->attributes & FILE_ATTRIBUTE_READONLY))
             return INVALID_HANDLE_VALUE;
         if (dwAccess & FileOf(node)->denied)
@@ -583,15 +475,13 @@ BOOL CMemoryHost::SetEndOfFile(HANDLE hFile) {
 
 // --- Native calls ---------------------------------------------------------------------
 
-std::u16string CMemoryHost::Wide(const std::string& text, bool bStoredName) const {
+std::u16string CMemoryHost::Wide(const std::string& text) const {
     std::u16string wide;
     for (size_t i = 0; i < text.size(); ++i) {
         const BYTE b = static_cast<BYTE>(text[i]);
         if (LeadByte(b) && i + 1 < text.size())
             wide += static_cast<char16_t>(DOUBLE_BYTE_BASE + (b - 0x81) * 256 +
                                           static_cast<BYTE>(text[++i]));
-        else if (bStoredName && b == '\\')
-            wide += FULL_WIDTH_BACKSLASH;
         else
             wide += static_cast<char16_t>(b);
     }
@@ -604,9 +494,11 @@ std::string CMemoryHost::Ansi(const std::u16string& text) const {
         const unsigned lead = (c - DOUBLE_BYTE_BASE) / 256 + 0x81;
         if (c < 0x100) {
             ansi += static_cast<char>(c);
-        } else if (c == FULL_WIDTH_BACKSLASH) {
-            // Best fit in code page 1252; a character of its own in 932.
-            ansi += m_uCodePage == 932 ? "\x81\x5F" : "\\";
+        } else if (c == FULL_WIDTH_BACKSLASH && m_uCodePage == 932) {
+            ansi += "\x81\x5F"; // a character of its own there
+        } else if (c >= FULL_WIDTH_FIRST && c <= FULL_WIDTH_LAST) {
+            // Best fit in code page 1252: the ASCII character it looks like.
+            ansi += static_cast<char>(c - FULL_WIDTH_FIRST + '!');
         } else if (c >= DOUBLE_BYTE_BASE && LeadByte(static_cast<BYTE>(lead))) {
             ansi += static_cast<char>(lead);
             ansi += static_cast<char>((c - DOUBLE_BYTE_BASE) % 256);
@@ -621,7 +513,7 @@ NTSTATUS CMemoryHost::RtlMultiByteToUnicodeN(PWCH UnicodeString, ULONG MaxBytesI
                                              PULONG BytesInUnicodeString,
                                              const CHAR* MultiByteString,
                                              ULONG BytesInMultiByteString) {
-    const std::u16string wide = Wide(std::string(MultiByteString, BytesInMultiByteString), false);
+    const std::u16string wide = Wide(std::string(MultiByteString, BytesInMultiByteString));
     const size_t nChars = std::min<size_t>(wide.size(), MaxBytesInUnicodeString / sizeof(WCHAR));
     std::memcpy(UnicodeString, wide.data(), nChars * sizeof(WCHAR));
     if (BytesInUnicodeString != nullptr)
@@ -703,14 +595,15 @@ NTSTATUS CMemoryHost::NtOpenFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
     const bool bAnyCase = (ObjectAttributes->Attributes & OBJ_CASE_INSENSITIVE) != 0;
     Node* node = nullptr;
     for (auto& child : root->second.node->children) {
-        const std::u16string stored = Wide(child->name, true);
+        const std::u16string stored = StoredName(*child);
         if (stored.size() == name.size() &&
             std::equal(stored.begin(), stored.end(), name.begin(), [&](char16_t a, char16_t b) {
                 return bAnyCase ? Lower(a) == Lower(b) : a == b;
             }))
             node = child.get();
     }
-    if (node != nullptr && !node->target.empty() && !(OpenOptions & FILE_OPEN_REPARSE_POINT))
+    if (node != nullptr && !node->target.empty() &&
+        (node->unixLink || !(OpenOptions & FILE_OPEN_REPARSE_POINT)))
         node = Lookup(ParsePath(node->target, false), true);
     if (node == nullptr)
         return STATUS_OBJECT_NAME_NOT_FOUND;
@@ -769,7 +662,7 @@ NTSTATUS CMemoryHost::NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event,
                     fresh.entries.emplace_back(dot, FILE_ATTRIBUTE_DIRECTORY);
         const size_t first = fresh.entries.size();
         for (auto& child : node->children) {
-            const std::u16string name = Wide(child->name, true);
+            const std::u16string name = StoredName(*child);
             if (matches(name))
                 fresh.entries.emplace_back(name, FileOf(child.get())->attributes);
         }
@@ -867,8 +760,10 @@ int CMemoryHost::CloseStream(HdaStream* stream) {
     auto it = m_streams.find(stream);
     if (it == m_streams.end())
         return -1;
-    // A buffered stream hands its bytes to the system at the close.
-    FileOf(it->second->node)->data = it->second->buffer;
+    // A buffered stream hands its bytes to the system at the close, written from where the
+    // handle stood: the start, over whatever was there.
+    std::string& data = FileOf(it->second->node)->data;
+    data.replace(0, std::min(data.size(), it->second->buffer.size()), it->second->buffer);
     m_streams.erase(it);
     --m_nOpenStreams;
     return 0;
