@@ -5,8 +5,6 @@
 // must go entirely.
 #include "fuzz/FuzzSupport.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 
 namespace {

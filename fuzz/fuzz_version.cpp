@@ -3,8 +3,6 @@
 // run starts agrees with the classification.
 #include "fuzz/FuzzSupport.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 namespace {
 // Mostly the values that steer the classification, sometimes anything at all.
 DWORD Steered(FuzzedDataProvider& input, std::initializer_list<DWORD> values) {

@@ -1,6 +1,6 @@
-// The in-memory Windows' files: the current directory, a tree of folders, files, links and
-// hard links with Win32's name rules and device names, searches, handles with sharing, and
-// the C runtime's stream.
+// The in-memory Windows' files: a tree of folders, files, links and hard links with Win32's
+// name rules and device names, relative names read against the current directory, the
+// look-up of one entry, handles with sharing, the native calls and the C runtime's stream.
 #include "tests/memory/MemoryHost.h"
 
 #include <algorithm>

@@ -53,7 +53,7 @@ public:
     void AddListedAs(const std::string& folder, const std::u16string& name,
                      DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
     // Renames an entry as another program would: it fails while a handle holds the entry
-    // without delete sharing, as it does for the current directory.
+    // without delete sharing.
     bool MoveEntry(const std::string& from, const std::string& to);
     // The entry's owner denies administrators these rights (FILE_READ_DATA, which is also
     // FILE_LIST_DIRECTORY, or FILE_TRAVERSE): opens, listings and entering that need one fail.
@@ -90,12 +90,11 @@ public:
     // Runs before each file-system call is carried out, with its event text: the moment
     // for a test to swap an entry between two calls.
     std::function<void(const std::string&)> m_beforeFileCall;
-    std::function<void(const Box&)> m_onMessageBox;
     std::vector<UINT> m_errorModes;
     int m_nInitCommonControls = 0;
     int m_nOpenHandles = 0;
     int m_nOpenSearches = 0;
-    // The order a directory search lists a folder's entries in, after "." and "..": real
+    // The order a listing gives a folder's entries in, after "." and "..": real
     // file systems promise none, so a walk must not depend on it.
     enum class ListOrder { Insertion, Reversed, Sorted };
     ListOrder m_listOrder = ListOrder::Insertion;

@@ -161,7 +161,5 @@ int CMemoryHost::MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uT
     Box box{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType, m_now};
     m_boxes.push_back(box);
     m_events.push_back("MessageBoxA " + box.caption);
-    if (m_onMessageBox)
-        m_onMessageBox(box);
     return IDOK;
 }
