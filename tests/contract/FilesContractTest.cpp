@@ -347,7 +347,8 @@ TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
         world->MakeFile(dir + "\\" + name);
     world->MakeFile(dir + "\\ro.txt", RO);
     world->MakeDirectory(dir + "\\empty");
-    // The A calls' patterns: "?" also matches nothing at the name's end.
+    // The A calls' patterns: "?" also matches nothing at the name's end, a dot before a
+    // wildcard the name's end as well, and a closing "*." the names without a dot.
     const std::string ALL = ". .. a.txt ab.c.txt empty f f. noext nul.txt ro.txt sub";
     const std::pair<const char*, std::string> patterns[] = {
         {"*.*", ALL},
@@ -357,6 +358,8 @@ TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
         {"*a*", "a.txt ab.c.txt"},
         {"?oext", "noext"},
         {"noext?", "noext"},
+        {"noext.*", "noext"},
+        {"*.", "empty f noext sub"},
     };
     for (const auto& p : patterns) {
         std::string names;
