@@ -26,36 +26,24 @@ inline bool LookUpEntry(CHost& host, const char* lpPath, DWORD& dwAttributes) {
     return true;
 }
 
-// A search pattern as NtQueryDirectoryFile's mask, in the form the A search calls give it, so
-// that it keeps what FindFirstFileA makes of it: "*.*" is every name; "?" also matches nothing
-// at a dot or the name's end; a dot before a wildcard also matches the name's end; a closing
-// "*." is the names without a dot. False for a pattern that does not fit nChars characters.
+// A search pattern as NtQueryDirectoryFile's mask: "*" and "?" as the native calls read them
+// (any run of characters, and exactly one), and "*.*" as every name, as FindFirstFileA reads
+// it. The A calls' other rules ("?" also matching nothing at a dot or the name's end, a dot
+// before a wildcard also matching the end, a closing "*.") are not kept: the walk is given
+// only "*.*", and Wine's listing keeps none of them. False for a pattern that does not fit
+// nChars characters.
 inline bool MakeSearchMask(CHost& host, const char* lpPattern, WCHAR* pBuffer, ULONG nChars,
                            UNICODE_STRING& mask) {
     const size_t nLength = std::strlen(lpPattern);
     if (nLength == 0 || nLength >= nChars)
         return false;
-    ULONG nCount = 1;
+    ULONG nBytes = sizeof(WCHAR);
     pBuffer[0] = '*';
-    if (std::strcmp(lpPattern, "*.*") != 0) {
-        ULONG nBytes = 0;
+    if (std::strcmp(lpPattern, "*.*") != 0)
         host.RtlMultiByteToUnicodeN(pBuffer, nChars * sizeof(WCHAR), &nBytes, lpPattern,
                                     static_cast<ULONG>(nLength));
-        nCount = nBytes / sizeof(WCHAR);
-        for (ULONG i = 0; i < nCount; ++i) {
-            const WCHAR next = i + 1 < nCount ? pBuffer[i + 1] : 0;
-            if (pBuffer[i] == '?') {
-                pBuffer[i] = '>'; // DOS_QM
-            } else if (pBuffer[i] == '.' && next == 0 && i > 0 && pBuffer[i - 1] == '*') {
-                pBuffer[i - 1] = '<'; // DOS_STAR, which takes the dot with it
-                --nCount;
-            } else if (pBuffer[i] == '.' && (next == '?' || next == '*')) {
-                pBuffer[i] = '"'; // DOS_DOT
-            }
-        }
-    }
     mask.Buffer = pBuffer;
-    mask.Length = static_cast<WORD>(nCount * sizeof(WCHAR));
+    mask.Length = static_cast<WORD>(nBytes);
     mask.MaximumLength = static_cast<WORD>(nChars * sizeof(WCHAR));
     return true;
 }

@@ -272,7 +272,7 @@ private:
     void Note(const std::string& event);
     static bool SameName(const std::string& a, const std::string& b);
     static bool Matches(const std::string& pattern, const std::string& name);
-    // NtQueryDirectoryFile's mask, with the wildcards of the A search calls' DOS forms.
+    // NtQueryDirectoryFile's mask: "*" any run of characters, "?" exactly one.
     static bool MaskMatches(const char16_t* mask, const char16_t* maskEnd, const char16_t* name,
                             const char16_t* nameEnd);
     // Names in UTF-16 as this Windows' code page maps them: one character per byte, a

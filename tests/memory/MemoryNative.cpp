@@ -110,27 +110,6 @@ bool CMemoryHost::MaskMatches(const char16_t* mask, const char16_t* maskEnd, con
                 return false;
         }
     }
-    if (m == u'<') { // DOS_STAR: any characters short of the name's last dot
-        const char16_t* lastDot = nullptr;
-        for (const char16_t* p = name; p != nameEnd; ++p)
-            if (*p == u'.')
-                lastDot = p;
-        for (const char16_t* p = name;; ++p) {
-            if (MaskMatches(mask + 1, maskEnd, p, nameEnd))
-                return true;
-            if (p == nameEnd || p == lastDot)
-                return false;
-        }
-    }
-    if (m == u'>') // DOS_QM: one character, or none at a dot or the end
-        return (name != nameEnd && *name != u'.' &&
-                MaskMatches(mask + 1, maskEnd, name + 1, nameEnd)) ||
-               ((name == nameEnd || *name == u'.') &&
-                MaskMatches(mask + 1, maskEnd, name, nameEnd));
-    if (m == u'"') // DOS_DOT: a dot, or nothing at the end
-        return (name != nameEnd && *name == u'.' &&
-                MaskMatches(mask + 1, maskEnd, name + 1, nameEnd)) ||
-               (name == nameEnd && MaskMatches(mask + 1, maskEnd, name, nameEnd));
     return name != nameEnd && (m == u'?' || Lower(m) == Lower(*name)) &&
            MaskMatches(mask + 1, maskEnd, name + 1, nameEnd);
 }
