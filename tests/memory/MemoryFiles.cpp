@@ -56,6 +56,9 @@ BOOL CMemoryHost::RemoveDirectoryA(LPCSTR lpPathName) {
     Note(std::string("RemoveDirectoryA ") + lpPathName);
     Path path = ParsePath(lpPathName, true);
     Node* node = path.parts.empty() || path.device ? nullptr : Lookup(path, false);
+    // Wine removes what a Unix link leads to.
+    if (node != nullptr && node->unixLink)
+        node = Lookup(ParsePath(node->target, false), true);
     if (node == nullptr || !node->IsDirectory() || (node->attributes & FILE_ATTRIBUTE_READONLY))
         return FALSE;
     // A junction goes as a link; its target is not looked at.

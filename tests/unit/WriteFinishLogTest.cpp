@@ -24,7 +24,8 @@ void Before(CMemoryHost& h, const std::string& call, std::function<void()> act) 
 // C:\boot.ini stands for a file elsewhere: hard-linked or linked at the marker path, it is
 // never written, whether a holder keeps the link from going or the link comes late; nor is
 // C:\elsewhere.log, where a link to a missing file leads, ever made. The junctions lead to
-// C:\WINDOWS, whose folder and the file in it survive the clearing.
+// C:\WINDOWS, whose folders and the file in them survive the clearing; Wine's Unix link to
+// its empty Temp folder stays, since removing it there removes the folder.
 TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
     const char* const CREATE = "CreateFileA C:\\csb.log";
     struct {
@@ -101,6 +102,8 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
          },
          false},
         {"junction", [](CMemoryHost& h) { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); }, true},
+        {"Unix link to an empty folder, as Wine shows it",
+         [](CMemoryHost& h) { h.AddUnixLink("C:\\csb.log", "C:\\WINDOWS\\Temp"); }, false},
         {"junction inside the folder",
          [](CMemoryHost& h) {
              h.AddFile("C:\\csb.log\\x.txt");
@@ -113,21 +116,22 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
         CInstallApp a(h);
         h.AddFile("C:\\boot.ini", "keep");
         h.AddFile("C:\\WINDOWS\\system32\\kernel32.dll", "keep");
+        h.AddDirectory("C:\\WINDOWS\\Temp");
         c.setUp(h);
         const int nHeld = h.m_nOpenHandles;
         a.WriteFinishLog();
         EXPECT_EQ("keep", h.FileData("C:\\boot.ini")) << c.name;
         EXPECT_EQ("keep", h.FileData("C:\\WINDOWS\\system32\\kernel32.dll")) << c.name;
-        EXPECT_EQ((std::vector<std::string>{"system32\\", "system32\\kernel32.dll"}),
+        EXPECT_EQ((std::vector<std::string>{"Temp\\", "system32\\", "system32\\kernel32.dll"}),
                   h.Tree("C:\\WINDOWS"))
             << c.name;
         EXPECT_EQ(c.written, MARKER == h.FileData("C:\\csb.log")) << c.name;
         if (c.written) {
             EXPECT_EQ(40u, h.FileData("C:\\csb.log").size()) << c.name;
             EXPECT_EQ('d', h.FileData("C:\\csb.log").back()) << c.name;
-            EXPECT_EQ((std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\",
-                                                "WINDOWS\\system32\\kernel32.dll", "boot.ini",
-                                                "csb.log"}),
+            EXPECT_EQ((std::vector<std::string>{
+                          "WINDOWS\\", "WINDOWS\\Temp\\", "WINDOWS\\system32\\",
+                          "WINDOWS\\system32\\kernel32.dll", "boot.ini", "csb.log"}),
                       h.Tree("C:\\"))
                 << c.name;
         }
