@@ -12,7 +12,6 @@ if(HDA_FUZZ)
     # installer reads goes into each target itself: a library before the installer's on the
     # link line could not give it.
     add_library(hda_memory_fuzz STATIC ${HDA_MEMORY_HOST_SOURCES})
-    target_include_directories(hda_memory_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tests/memory)
     target_link_libraries(hda_memory_fuzz PUBLIC hda_setup_fuzz)
 
     add_custom_target(fuzzers)

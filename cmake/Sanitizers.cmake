@@ -15,7 +15,6 @@ hda_layers(_asan ${HDA_SANITIZE_OPTIONS})
 target_link_options(hda_host_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
 
 add_executable(unit_tests_asan ${HDA_UNIT_SOURCES})
-target_include_directories(unit_tests_asan PRIVATE ${CMAKE_SOURCE_DIR}/tests/memory)
 target_link_libraries(unit_tests_asan PRIVATE hda_setup_asan GTest::gtest_main)
 target_compile_definitions(unit_tests_asan PRIVATE HDA_DISC_FACTS_SH="${HDA_DISC_FACTS_SH}")
 gtest_discover_tests(unit_tests_asan

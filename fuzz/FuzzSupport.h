@@ -2,10 +2,13 @@
 // independent character walk to judge the installer's code-page-aware results against.
 #pragma once
 
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 #include "setup/DiscFacts.h"
 #include "setup/InstallApp.h"
 
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +24,18 @@
     } while (0)
 
 namespace fuzz {
+
+// An input's first byte, one switch a bit. The first is the same in every target that has
+// switches: code page 932 instead of 1252.
+const uint8_t FLAG_DBCS = 1;
+class CFlags {
+public:
+    explicit CFlags(FuzzedDataProvider& input) : m_bits(input.ConsumeIntegral<uint8_t>()) {}
+    bool operator()(uint8_t flag) const { return (m_bits & flag) != 0; }
+
+private:
+    uint8_t m_bits;
+};
 
 const char* const HARDWARE_IDS[HARDWARE_ID_COUNT] = {
     disc::CODEC_1095_1390,

@@ -1,12 +1,9 @@
 // Fuzzes the tree delete over random in-memory trees with junctions that lead out of the
-// tree, back into it or nowhere, names that Win32 reads as other entries or as devices
-// (never to be opened as one), and an entry
-// swapped for a junction between two of the walk's calls: nothing outside the tree may
-// change, the current directory must come back, no handle may stay open, and a tree with
-// nothing locked, odd or swapped in it must go entirely.
-#include "FuzzSupport.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
+// tree, back into it or nowhere, names that Win32 reads as other entries or as devices, and
+// an entry swapped for a junction between two of the walk's calls: nothing outside the tree
+// may change, no handle may stay open, and a tree with nothing locked, odd or swapped in it
+// must go entirely.
+#include "fuzz/FuzzSupport.h"
 
 #include <algorithm>
 
@@ -19,8 +16,10 @@ const char* const OUTSIDE[] = {"C:\\",        "C:\\work",   "C:\\outside", "C:\\
                                "C:\\WINDOWS", "C:\\missing"};
 // Names Win32 reads as the folder itself, its parent or a sibling.
 const char* const ODD_NAMES[] = {"...", ". ", ".. ", "a.", "a ", "b. .", "..  "};
-// Names as the ANSI listing shows full-width backslashes: a way out, if handed back.
-const char* const LISTED_AS[] = {"..\\..\\outside", "..\\..", "..\\..\\WINDOWS", "a\\..\\.."};
+// Names with full-width backslashes, which the ANSI listing shows as "\\": a way out, if
+// handed back.
+const char16_t* const LISTED_AS[] = {u"..\uFF3C..\uFF3Coutside", u"..\uFF3C..",
+                                     u"..\uFF3C..\uFF3CWINDOWS", u"a\uFF3C..\uFF3C.."};
 // Names Win32 reads as devices wherever they stand; a file or an empty folder of such a
 // name still goes.
 const char* const DEVICE_NAMES[] = {"nul",    "CON.txt", "com1",  "Lpt9.tar.gz",
@@ -40,7 +39,7 @@ std::string NextName(FuzzedDataProvider& input, size_t nMaxLength) {
     return name;
 }
 
-template <size_t N> const char* Pick(FuzzedDataProvider& input, const char* const (&names)[N]) {
+template <typename T, size_t N> T Pick(FuzzedDataProvider& input, T const (&names)[N]) {
     return names[input.ConsumeIntegralInRange<size_t>(0, N - 1)];
 }
 
@@ -157,17 +156,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool bRelative = mode == RELATIVE_FROM_WORK;
     host.m_strCurrentDir = mode == FULL_FROM_ELSEWHERE ? "C:\\outside\\deep" : WORK;
-    const std::string currentBefore = host.m_strCurrentDir;
     const std::vector<std::string> outsideBefore = Outside(host);
 
     CInstallApp app(host);
     app.DeleteTree(bRelative ? "tree" : TREE, pszPattern);
 
     FUZZ_CHECK(Outside(host) == outsideBefore);
-    FUZZ_CHECK(host.m_strCurrentDir == currentBefore);
-    FUZZ_CHECK(host.m_nOpenSearches == 0);
     FUZZ_CHECK(host.m_nOpenHandles == 0);
-    FUZZ_CHECK(host.m_nDeviceOpens == 0);
 
     // With every entry matched, nothing to leave, no swap and every path short enough to
     // be a current directory, the walk reaches everything.

@@ -2,13 +2,10 @@
 // directories and device names, in code pages 1252 and 932, on 32- and 64-bit hosts.
 // Nothing may overrun the installer state, and a started command line holds whole pieces
 // in at most 511 characters.
-#include "FuzzSupport.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 enum Flags : uint8_t {
-    FLAG_DBCS = 1,
     FLAG_WOW64 = 2,
     FLAG_DEBUG = 4,
     FLAG_THROUGH_RUN = 8, // the directory comes from the module path, through RunInstall
@@ -38,10 +35,10 @@ std::string NoZeros(std::string text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const uint8_t flags = input.ConsumeIntegral<uint8_t>();
-    const bool bDbcs = (flags & FLAG_DBCS) != 0;
-    const bool bWow64 = (flags & FLAG_WOW64) != 0;
-    const bool bDebug = (flags & FLAG_DEBUG) != 0;
+    const fuzz::CFlags flags(input);
+    const bool bDbcs = flags(fuzz::FLAG_DBCS);
+    const bool bWow64 = flags(FLAG_WOW64);
+    const bool bDebug = flags(FLAG_DEBUG);
     const size_t nPattern = input.ConsumeIntegralInRange<size_t>(0, HARDWARE_ID_COUNT - 1);
     const std::string path = NoZeros(input.ConsumeRandomLengthString(700));
     const std::string before = NoZeros(input.ConsumeRandomLengthString(300));
@@ -59,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string exeDir = DirectoryOf(path, bDbcs);
     // Whether the driver step runs at all: through the run sequence, only from a folder.
     bool bDriverStep = true;
-    if (flags & FLAG_THROUGH_RUN) {
+    if (flags(FLAG_THROUGH_RUN)) {
         host.m_strModulePath = path;
         app.Run(nullptr, bDebug ? "-S DEBUG" : "-S");
         // A path of 512 bytes or more fills the module path read and is cut: it names no

@@ -1,16 +1,13 @@
 // Fuzzes the codec search over arbitrary subkey names and counts, names over 255
 // characters included: the first function whose name holds a pattern at a character
 // boundary, and fits the device path whole, wins; every failure leaves the path untouched.
-#include "FuzzSupport.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 const char SENTINEL[] = "untouched";
 const char GUARD = 'G';
 
 enum Flags : uint8_t {
-    FLAG_DBCS = 1,
     FLAG_QUERY_FAILS = 2,
     FLAG_ENUM_FAILS = 4,
 };
@@ -64,8 +61,8 @@ Expected Expect(const std::vector<std::string>& names, bool bQueryFails, int nEn
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const uint8_t flags = input.ConsumeIntegral<uint8_t>();
-    const bool bDbcs = (flags & FLAG_DBCS) != 0;
+    const fuzz::CFlags flags(input);
+    const bool bDbcs = flags(fuzz::FLAG_DBCS);
     // Many plain functions in front of the interesting ones: a machine has dozens.
     const size_t nFiller = input.ConsumeIntegralInRange<size_t>(0, 100);
     std::vector<std::string> names;
@@ -75,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < nNames && input.remaining_bytes() > 0; ++i)
         names.push_back(NextName(input));
     const int nEnumFailAt =
-        (flags & FLAG_ENUM_FAILS)
+        flags(FLAG_ENUM_FAILS)
             ? input.ConsumeIntegralInRange<int>(0, static_cast<int>(names.size()))
             : -1;
 
@@ -86,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     app.Run(nullptr, ""); // the patterns
 
     host.m_subkeys = names;
-    host.m_lQueryError = (flags & FLAG_QUERY_FAILS) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    host.m_lQueryError = flags(FLAG_QUERY_FAILS) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
     host.m_nEnumFailAt = nEnumFailAt;
     host.m_lEnumError = ERROR_NO_MORE_ITEMS;
     host.m_boxes.clear();
@@ -99,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool bResult = app.FindHdaDevice();
 
-    const Expected expected = Expect(names, (flags & FLAG_QUERY_FAILS) != 0, nEnumFailAt, bDbcs);
+    const Expected expected = Expect(names, flags(FLAG_QUERY_FAILS), nEnumFailAt, bDbcs);
     FUZZ_CHECK(bResult == expected.result);
     FUZZ_CHECK(expected.device == app.m_szDevicePath);
     for (size_t i = expected.device.size() + 1; i < DEVICE_PATH_SIZE; ++i)

@@ -1,6 +1,6 @@
 // Fuzzes the option search over whole command lines as GetCommandLineA returns them, in
 // code pages 1252 and 932: the first input byte picks the code page, the rest is the line.
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 // What follows the program's name: a quoted name ends at its closing quote, any other at

@@ -1,9 +1,7 @@
 // Fuzzes the Windows classification over arbitrary version records, service-pack texts
 // of all 128 bytes without a terminating zero included, and checks that the package the
 // run starts agrees with the classification.
-#include "FuzzSupport.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 // Mostly the values that steer the classification, sometimes anything at all.

@@ -1,5 +1,5 @@
 // The growable text: a heap buffer that always holds a terminating zero.
-#include "AnsiString.h"
+#include "host/AnsiString.h"
 
 #include <cstdlib>
 #include <cstring>

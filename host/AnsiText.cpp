@@ -1,7 +1,7 @@
 // Code-page-aware walking of ANSI text, on the host's lead-byte test.
-#include "AnsiText.h"
+#include "host/AnsiText.h"
 
-#include "Host.h"
+#include "host/Host.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,13 +1,12 @@
 // The one seam between the installer and Windows: every operating-system call the
-// program makes is a member here, named and shaped as Win32 names and shapes it.
-// The Windows build implements it on the real API; the unit tests on an in-memory Windows.
+// program makes is a member here, named and shaped as Win32 names and shapes it, and
+// nothing else is. The Windows build implements it on the real API; the unit tests on an
+// in-memory Windows.
 #pragma once
 
-#include "WinTypes.h"
+#include "host/WinTypes.h"
 
 #include <cstddef>
-#include <cstring>
-#include <cstring>
 
 // The completion marker is written through the C runtime's buffered stream, on a Win32
 // file handle the program opened itself; the seam carries it so the tests see those bytes.
@@ -30,7 +29,6 @@ public:
     virtual BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) = 0;
     virtual UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) = 0;
-    virtual BOOL SetCurrentDirectoryA(LPCSTR lpPathName) = 0;
 
     // Processes, windows and waits
     virtual HANDLE GetCurrentProcess() = 0;
@@ -60,7 +58,6 @@ public:
 
     // Files
     virtual HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) = 0;
-    virtual BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) = 0;
     virtual BOOL FindClose(HANDLE hFindFile) = 0;
     virtual BOOL DeleteFileA(LPCSTR lpFileName) = 0;
     virtual BOOL RemoveDirectoryA(LPCSTR lpPathName) = 0;
@@ -102,59 +99,3 @@ public:
     virtual size_t WriteStream(const void* data, size_t size, size_t count, HdaStream* stream) = 0;
     virtual int CloseStream(HdaStream* stream) = 0;
 };
-
-// Whether something stands at a path, and what the folder listing says it is: one search,
-// closed at once. A wildcard in the path is the caller's to avoid.
-inline bool LookUpEntry(CHost& host, const char* lpPath, DWORD& dwAttributes) {
-    WIN32_FIND_DATAA findData;
-    HANDLE hFind = host.FindFirstFileA(lpPath, &findData);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return false;
-    dwAttributes = findData.dwFileAttributes;
-    host.FindClose(hFind);
-    return true;
-}
-
-// A search pattern as NtQueryDirectoryFile's mask, in the form the A search calls give it, so
-// that it keeps what FindFirstFileA makes of it: "*.*" is every name; "?" also matches nothing
-// at a dot or the name's end; a dot before a wildcard also matches the name's end; a closing
-// "*." is the names without a dot. False for a pattern that does not fit nChars characters.
-inline bool MakeSearchMask(CHost& host, const char* lpPattern, WCHAR* pBuffer, ULONG nChars,
-                           UNICODE_STRING& mask) {
-    const size_t nLength = std::strlen(lpPattern);
-    if (nLength == 0 || nLength >= nChars)
-        return false;
-    ULONG nCount = 1;
-    pBuffer[0] = '*';
-    if (std::strcmp(lpPattern, "*.*") != 0) {
-        ULONG nBytes = 0;
-        host.RtlMultiByteToUnicodeN(pBuffer, nChars * sizeof(WCHAR), &nBytes, lpPattern,
-                                    static_cast<ULONG>(nLength));
-        nCount = nBytes / sizeof(WCHAR);
-        for (ULONG i = 0; i < nCount; ++i) {
-            const WCHAR next = i + 1 < nCount ? pBuffer[i + 1] : 0;
-            if (pBuffer[i] == '?') {
-                pBuffer[i] = '>'; // DOS_QM
-            } else if (pBuffer[i] == '.' && next == 0 && i > 0 && pBuffer[i - 1] == '*') {
-                pBuffer[i - 1] = '<'; // DOS_STAR, which takes the dot with it
-                --nCount;
-            } else if (pBuffer[i] == '.' && (next == '?' || next == '*')) {
-                pBuffer[i] = '"'; // DOS_DOT
-            }
-        }
-    }
-    mask.Buffer = pBuffer;
-    mask.Length = static_cast<WORD>(nCount * sizeof(WCHAR));
-    mask.MaximumLength = static_cast<WORD>(nChars * sizeof(WCHAR));
-    return true;
-}
-
-// What NtOpenFile takes for a name relative to an open folder, any case matching. Field by
-// field: the 64-bit record has padding between them.
-inline void InitRelativeName(OBJECT_ATTRIBUTES& attributes, HANDLE hFolder, UNICODE_STRING* pName) {
-    std::memset(&attributes, 0, sizeof(attributes));
-    attributes.Length = sizeof(attributes);
-    attributes.RootDirectory = hFolder;
-    attributes.ObjectName = pName;
-    attributes.Attributes = OBJ_CASE_INSENSITIVE;
-}

@@ -1,5 +1,6 @@
-// The host on the real Windows API: each member forwards to the call of the same name.
-#include "Win32Host.h"
+// The host on the real Windows API: each member forwards to the call of the same name, except
+// the stream members, which attach the C runtime's stream and call fwrite and fclose.
+#include "host/Win32Host.h"
 
 #include "host/Limits.h"
 
@@ -48,9 +49,6 @@ UINT CWin32Host::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
 }
 DWORD CWin32Host::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
     return ::GetCurrentDirectoryA(nBufferLength, lpBuffer);
-}
-BOOL CWin32Host::SetCurrentDirectoryA(LPCSTR lpPathName) {
-    return ::SetCurrentDirectoryA(lpPathName);
 }
 HANDLE CWin32Host::GetCurrentProcess() {
     return ::GetCurrentProcess();
@@ -106,9 +104,6 @@ LONG CWin32Host::RegCloseKey(HKEY hKey) {
 }
 HANDLE CWin32Host::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
     return ::FindFirstFileA(lpFileName, lpFindFileData);
-}
-BOOL CWin32Host::FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) {
-    return ::FindNextFileA(hFindFile, lpFindFileData);
 }
 BOOL CWin32Host::FindClose(HANDLE hFindFile) {
     return ::FindClose(hFindFile);

@@ -1,7 +1,7 @@
 // The host on the real Windows API (Windows build only).
 #pragma once
 
-#include "Host.h"
+#include "host/Host.h"
 
 class CWin32Host : public CHost {
 public:
@@ -15,7 +15,6 @@ public:
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override;
     UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
     DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;
-    BOOL SetCurrentDirectoryA(LPCSTR lpPathName) override;
     HANDLE GetCurrentProcess() override;
     BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                         LPSECURITY_ATTRIBUTES lpProcessAttributes,
@@ -38,7 +37,6 @@ public:
     LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) override;
     LONG RegCloseKey(HKEY hKey) override;
     HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) override;
-    BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) override;
     BOOL FindClose(HANDLE hFindFile) override;
     BOOL DeleteFileA(LPCSTR lpFileName) override;
     BOOL RemoveDirectoryA(LPCSTR lpPathName) override;

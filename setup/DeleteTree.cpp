@@ -2,8 +2,8 @@
 // is silent.
 //
 // The tree lies where ordinary users may create folders, and the walk runs with an
-// administrator's rights, so whoever made the tree must not be able to lead the walk out of
-// it. Three rules see to that:
+// administrator's rights. On Windows, whoever made the tree cannot lead the walk out of it;
+// three rules see to that:
 // - Below the top, nothing is reached by a path. Win32 reads a path afresh at every call, so
 //   a folder made a junction and undone again between stepping into it and checking where
 //   the walk stands would go unseen. Each folder is held by a handle and listed through it,
@@ -19,7 +19,7 @@
 //   sharing, and that handle removes it: nothing can take its place in between. A folder's
 //   handle stays open while the walk is inside, so no one can rename, delete or replace the
 //   folder meanwhile.
-// What remains possible, and why:
+// What remains possible on Windows, and why:
 // - A held folder that is empty can be made a junction in place: that needs only the right
 //   to write attributes, which sharing does not govern. Its handle still lists the folder's
 //   own entries, of which a junction has none, and it is removed as the link it now is.
@@ -28,17 +28,25 @@
 //   that gap the name can be given to another entry; what the second handle removes is then
 //   still a name in this folder, a link as itself and a folder only when it is empty.
 // - The top is opened by the path the caller gives, with Win32's reading of it.
+// Wine, where the program is tested, keeps none of these promises for Unix symbolic links:
+// it lists a link to a file as a plain file and opens it as its target, and opens a link to
+// a folder as a plain folder, whatever the open asks. A link made in the tree, or swapped in
+// during the walk, is followed there; the one thing the walk can still see, a folder listed
+// as a link and opened as a plain one, it leaves alone.
 #include "setup/InstallApp.h"
 
 #include "host/AnsiText.h"
+#include "host/FilePaths.h"
 
 #include <cstddef>
 #include <cstring>
 
 namespace {
-// Paths of up to 255 characters; a deeper current directory is not walked at all. Below it
-// the walk goes as deep as a current directory could, MAX_PATH less the backslash and the
-// zero Windows adds: deeper folders stay as they are, and the recursion stays shallow.
+// How deep the walk goes, in the lengths of the paths it would have had to name: a folder
+// up to 255 characters is entered further, and one as deep as a current directory could be
+// (MAX_PATH less the backslash and the zero Windows adds) is emptied; deeper folders stay as
+// they are, and the recursion stays shallow. A relative top needs the current directory,
+// which must then fit 255 characters.
 const DWORD SAVED_DIR_SIZE = 256;
 const size_t CURRENT_DIR_MAX = MAX_PATH - 2;
 
@@ -48,7 +56,6 @@ const size_t CURRENT_DIR_MAX = MAX_PATH - 2;
 // reads attributes out of the sharing check, and traverse counts there as reading does.
 // Listing through the handle needs the right to list; a folder that may not be listed is
 // held without it. SYNCHRONIZE lets each call on a handle wait for its own answer.
-const DWORD ENTRY_ACCESS = FILE_READ_ATTRIBUTES;
 const DWORD HOLD_ACCESS = FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 const DWORD LIST_ACCESS = HOLD_ACCESS | FILE_LIST_DIRECTORY;
 const DWORD REMOVE_ACCESS = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
@@ -138,57 +145,44 @@ bool IsRemovable(DWORD dwAttributes, DWORD dwListedAttributes, bool bFolderOnly)
     // A folder goes only when it is empty, which Windows checks.
     return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) || !bFolderOnly;
 }
-} // namespace
-
-HANDLE CInstallApp::OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info,
-                              DWORD dwAccess) {
+// The top, by its path, as itself: a link not followed.
+HANDLE OpenEntry(CHost& host, const char* lpPath, DWORD dwAccess,
+                 BY_HANDLE_FILE_INFORMATION& info) {
     HANDLE hEntry =
-        m_host.CreateFileA(lpPath, dwAccess, ENTRY_SHARING, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        host.CreateFileA(lpPath, dwAccess, ENTRY_SHARING, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (hEntry == INVALID_HANDLE_VALUE)
         return hEntry;
-    if (!m_host.GetFileInformationByHandle(hEntry, &info)) {
-        m_host.CloseHandle(hEntry);
+    if (!host.GetFileInformationByHandle(hEntry, &info)) {
+        host.CloseHandle(hEntry);
         return INVALID_HANDLE_VALUE;
     }
     return hEntry;
 }
 
-void CInstallApp::RemoveEntry(const char* lpPath, DWORD dwListedAttributes) {
-    BY_HANDLE_FILE_INFORMATION info;
-    HANDLE hEntry = OpenEntry(lpPath, info, ENTRY_ACCESS);
-    if (hEntry == INVALID_HANDLE_VALUE)
-        return;
-    m_host.CloseHandle(hEntry);
-    if (!IsRemovable(info.dwFileAttributes, dwListedAttributes, false))
-        return;
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        m_host.RemoveDirectoryA(lpPath);
-    else
-        m_host.DeleteFileA(lpPath);
-}
-
-HANDLE CInstallApp::OpenChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwAccess,
-                              BY_HANDLE_FILE_INFORMATION& info) {
+HANDLE OpenChild(CHost& host, HANDLE hFolder, const UNICODE_STRING& name, DWORD dwAccess,
+                 BY_HANDLE_FILE_INFORMATION& info) {
     UNICODE_STRING objectName = name;
     OBJECT_ATTRIBUTES attributes;
     InitRelativeName(attributes, hFolder, &objectName);
     IO_STATUS_BLOCK io;
     HANDLE hEntry = INVALID_HANDLE_VALUE;
     if (!NT_SUCCESS(
-            m_host.NtOpenFile(&hEntry, dwAccess, &attributes, &io, ENTRY_SHARING, CHILD_OPTIONS)))
+            host.NtOpenFile(&hEntry, dwAccess, &attributes, &io, ENTRY_SHARING, CHILD_OPTIONS)))
         return INVALID_HANDLE_VALUE;
-    if (!m_host.GetFileInformationByHandle(hEntry, &info)) {
-        m_host.CloseHandle(hEntry);
+    if (!host.GetFileInformationByHandle(hEntry, &info)) {
+        host.CloseHandle(hEntry);
         return INVALID_HANDLE_VALUE;
     }
     return hEntry;
 }
 
-void CInstallApp::RemoveChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwListedAttributes,
-                              bool bFolderOnly) {
+// Removes an entry named relative to a held folder as what its own handle says it is, through
+// that handle.
+void RemoveChild(CHost& host, HANDLE hFolder, const UNICODE_STRING& name, DWORD dwListedAttributes,
+                 bool bFolderOnly) {
     BY_HANDLE_FILE_INFORMATION info;
-    HANDLE hEntry = OpenChild(hFolder, name, REMOVE_ACCESS, info);
+    HANDLE hEntry = OpenChild(host, hFolder, name, REMOVE_ACCESS, info);
     if (hEntry == INVALID_HANDLE_VALUE)
         return;
     if (IsRemovable(info.dwFileAttributes, dwListedAttributes, bFolderOnly)) {
@@ -196,106 +190,113 @@ void CInstallApp::RemoveChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD 
         // that is not empty, as DeleteFileA and RemoveDirectoryA do.
         FILE_DISPOSITION_INFORMATION disposition = {TRUE};
         IO_STATUS_BLOCK io;
-        m_host.NtSetInformationFile(hEntry, &io, &disposition, sizeof(disposition),
-                                    FileDispositionInformation);
+        host.NtSetInformationFile(hEntry, &io, &disposition, sizeof(disposition),
+                                  FileDispositionInformation);
     }
-    m_host.CloseHandle(hEntry);
+    host.CloseHandle(hEntry);
 }
 
-void CInstallApp::WalkFolder(HANDLE hParent, const UNICODE_STRING& name, size_t nPathLength,
-                             UNICODE_STRING& mask) {
+void EmptyFolder(CHost& host, HANDLE hFolder, size_t nPathLength, UNICODE_STRING& mask);
+
+// Holds a folder, empties it through its handle and removes it; nPathLength is how long its
+// path is.
+void WalkFolder(CHost& host, HANDLE hParent, const UNICODE_STRING& name, size_t nPathLength,
+                UNICODE_STRING& mask) {
     BY_HANDLE_FILE_INFORMATION here;
     bool bListable = true;
-    HANDLE hHere = OpenChild(hParent, name, LIST_ACCESS, here);
+    HANDLE hHere = OpenChild(host, hParent, name, LIST_ACCESS, here);
     if (hHere == INVALID_HANDLE_VALUE) {
         bListable = false;
-        hHere = OpenChild(hParent, name, HOLD_ACCESS, here);
+        hHere = OpenChild(host, hParent, name, HOLD_ACCESS, here);
     }
     if (hHere == INVALID_HANDLE_VALUE) {
         // Not even a folder that cannot be entered is left for that alone.
-        RemoveChild(hParent, name, FILE_ATTRIBUTE_DIRECTORY, true);
+        RemoveChild(host, hParent, name, FILE_ATTRIBUTE_DIRECTORY, true);
         return;
     }
     // Listed as a folder, opened as something else: the listing is out of date, and what
     // stands there now is not the walk's to judge.
     const bool bPlain = IsPlainFolder(here.dwFileAttributes);
     if (bPlain && bListable && nPathLength <= CURRENT_DIR_MAX)
-        EmptyFolder(hHere, nPathLength, mask);
+        EmptyFolder(host, hHere, nPathLength, mask);
     // The handle holds the folder against its own removal too.
-    m_host.CloseHandle(hHere);
+    host.CloseHandle(hHere);
     if (bPlain)
-        RemoveChild(hParent, name, FILE_ATTRIBUTE_DIRECTORY, true);
+        RemoveChild(host, hParent, name, FILE_ATTRIBUTE_DIRECTORY, true);
 }
 
-void CInstallApp::EmptyFolder(HANDLE hFolder, size_t nPathLength, UNICODE_STRING& mask) {
+void EmptyFolder(CHost& host, HANDLE hFolder, size_t nPathLength, UNICODE_STRING& mask) {
     ListedEntry entry;
     char szName[ANSI_NAME_SIZE];
-    CAnsiText text(m_host);
+    CAnsiText text(host);
     IO_STATUS_BLOCK io;
     // A failure, the end of the listing included, ends the walk of this folder.
-    while (NT_SUCCESS(m_host.NtQueryDirectoryFile(hFolder, nullptr, nullptr, nullptr, &io, &entry,
-                                                  sizeof(entry), FileBothDirectoryInformation, TRUE,
-                                                  &mask, FALSE))) {
+    while (NT_SUCCESS(host.NtQueryDirectoryFile(hFolder, nullptr, nullptr, nullptr, &io, &entry,
+                                                sizeof(entry), FileBothDirectoryInformation, TRUE,
+                                                &mask, FALSE))) {
         if (entry.info.FileNameLength > NAME_CHARS * sizeof(WCHAR))
             break;
         const WORD nNameBytes = static_cast<WORD>(entry.info.FileNameLength);
         const UNICODE_STRING name = {nNameBytes, nNameBytes, entry.info.FileName};
-        if (!ReachableName(m_host, name, szName) || !IsPlainName(text, szName))
+        if (!ReachableName(host, name, szName) || !IsPlainName(text, szName))
             continue;
         const DWORD dwListed = entry.info.FileAttributes;
         if (IsDeviceName(text, szName)) {
             if (nPathLength < SAVED_DIR_SIZE)
-                RemoveChild(hFolder, name, dwListed, false);
+                RemoveChild(host, hFolder, name, dwListed, false);
         } else if (IsPlainFolder(dwListed)) {
             if (nPathLength < SAVED_DIR_SIZE)
-                WalkFolder(hFolder, name, nPathLength + 1 + std::strlen(szName), mask);
+                WalkFolder(host, hFolder, name, nPathLength + 1 + std::strlen(szName), mask);
         } else {
-            RemoveChild(hFolder, name, dwListed, false);
+            RemoveChild(host, hFolder, name, dwListed, false);
         }
     }
 }
 
+} // namespace
+
 void CInstallApp::DeleteTree(const char* lpDirectory, const char* lpPattern) {
-    char szSaved[SAVED_DIR_SIZE];
-    DWORD dwLen = m_host.GetCurrentDirectoryA(SAVED_DIR_SIZE, szSaved);
-    // A result of the buffer's size or more is the size Windows would need: the buffer then
-    // holds no path, and the removal path could not be built.
-    if (dwLen == 0 || dwLen >= SAVED_DIR_SIZE)
-        return;
-
-    CAnsiString strRemove = szSaved;
-    strRemove += '\\';
-    strRemove += lpDirectory;
-
     if (std::strcmp(lpDirectory, ".") == 0 || std::strcmp(lpDirectory, "..") == 0)
         return;
 
+    // A full path is walked as it stands. A relative name is joined to the current directory,
+    // to tell how deep the walk goes and to remove the top by its full path.
+    const bool bFullPath = IsDriveRootPath(lpDirectory);
+    CAnsiString strRemove;
+    if (!bFullPath) {
+        char szSaved[SAVED_DIR_SIZE];
+        const DWORD dwLen = m_host.GetCurrentDirectoryA(SAVED_DIR_SIZE, szSaved);
+        // A result of the buffer's size or more is the size Windows would need: the buffer
+        // then holds no path.
+        if (dwLen == 0 || dwLen >= SAVED_DIR_SIZE)
+            return;
+        strRemove = szSaved;
+        if (CAnsiText(m_host).ReverseFindChar(szSaved, '\\') != static_cast<int>(dwLen) - 1)
+            strRemove += '\\';
+    }
+    strRemove += lpDirectory;
+
     BY_HANDLE_FILE_INFORMATION here;
     bool bListable = true;
-    HANDLE hHere = OpenEntry(lpDirectory, here, LIST_ACCESS);
+    HANDLE hHere = OpenEntry(m_host, lpDirectory, LIST_ACCESS, here);
     if (hHere == INVALID_HANDLE_VALUE) {
         bListable = false;
-        hHere = OpenEntry(lpDirectory, here, HOLD_ACCESS);
+        hHere = OpenEntry(m_host, lpDirectory, HOLD_ACCESS, here);
     }
-    if (hHere == INVALID_HANDLE_VALUE) {
-        // Not even a folder that cannot be entered is left for that alone: removing takes
-        // only an empty folder or a link.
-        m_host.RemoveDirectoryA(strRemove.c_str());
-        return;
+    // A folder given by its full path stays for the caller to remove.
+    const bool bRemoveTop =
+        !bFullPath && (hHere == INVALID_HANDLE_VALUE || IsPlainFolder(here.dwFileAttributes));
+    if (hHere != INVALID_HANDLE_VALUE) {
+        WCHAR szMask[MAX_PATH];
+        UNICODE_STRING mask;
+        if (IsPlainFolder(here.dwFileAttributes) && bListable &&
+            strRemove.size() <= CURRENT_DIR_MAX &&
+            MakeSearchMask(m_host, lpPattern, szMask, MAX_PATH, mask))
+            EmptyFolder(m_host, hHere, strRemove.size(), mask);
+        m_host.CloseHandle(hHere);
     }
-    CAnsiText text(m_host);
-    const bool bEndsInBackslash =
-        text.ReverseFindChar(szSaved, '\\') == static_cast<int>(dwLen) - 1;
-    const size_t nPathLength = IsDriveRootPath(lpDirectory)
-                                   ? std::strlen(lpDirectory)
-                                   : dwLen + (bEndsInBackslash ? 0 : 1) + std::strlen(lpDirectory);
-    WCHAR szMask[MAX_PATH];
-    UNICODE_STRING mask;
-    const bool bPlain = IsPlainFolder(here.dwFileAttributes);
-    if (bPlain && bListable && nPathLength <= CURRENT_DIR_MAX &&
-        MakeSearchMask(m_host, lpPattern, szMask, MAX_PATH, mask))
-        EmptyFolder(hHere, nPathLength, mask);
-    m_host.CloseHandle(hHere);
-    if (bPlain)
+    // Not even a folder that cannot be entered is left for that alone: removing takes only
+    // an empty folder or a link.
+    if (bRemoveTop)
         m_host.RemoveDirectoryA(strRemove.c_str());
 }

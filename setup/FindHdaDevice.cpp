@@ -1,8 +1,8 @@
 // Finds the first HD-audio function in the registry that belongs to a known HDMI codec.
 #include "setup/InstallApp.h"
 
-#include "setup/DiscFacts.h"
 #include "host/AnsiText.h"
+#include "setup/DiscFacts.h"
 
 namespace {
 const char DEVICE_PATH_PREFIX[] = "HDAUDIO\\";
@@ -10,6 +10,8 @@ const char DEVICE_PATH_PREFIX[] = "HDAUDIO\\";
 // fails its enumeration and shows the scan's failure box, and a larger buffer would turn
 // that failure into a search of the name.
 const DWORD SUBKEY_NAME_SIZE = 255;
+static_assert(DEVICE_PATH_SIZE == SUBKEY_NAME_SIZE, "the device path holds what the scan reads");
+static_assert(HARDWARE_ID_SIZE == SUBKEY_NAME_SIZE, "a pattern fits what it is looked for in");
 } // namespace
 
 bool CInstallApp::FindHdaDevice() {

@@ -28,27 +28,19 @@ const OsCode OS_UNKNOWN = 0;
 extern PFN_ISWOW64PROCESS g_pfnIsWow64Process;
 PFN_ISWOW64PROCESS LookUpIsWow64Process(CHost& host);
 
-// Whether a path starts at a drive's root, as C:\WINDOWS does: the only kind of path that the
-// marker's and the walk's literal paths are built on.
-inline bool IsDriveRootPath(const char* psz) {
-    const char c = psz[0];
-    return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && psz[1] == ':' && psz[2] == '\\';
-}
-
 // Installer-state buffer sizes, bytes including the terminating zero.
 
 // The device path the install helper is given: "HDAUDIO\" (8 characters) and a subkey name.
-// As large as the scan's name buffer, so any name the scan can read of up to 246 characters
-// passes on whole; a longer one counts as no match rather than a cut path, which would name
-// another device or none.
+// Any name the scan can read of up to 246 characters passes on whole; a longer one counts as
+// no match rather than a cut path, which would name another device or none.
 const size_t DEVICE_PATH_SIZE = 255;
 // The program's folder, which the disc layout of the driver step is built on: 127 characters
 // with the trailing backslash, far more than a disc folder a few levels below a drive's root
 // needs. A longer folder leaves the field empty instead of cut, and the driver step then
 // starts nothing; the package still runs, as its command line is built from the whole folder.
 const size_t EXE_DIR_SIZE = 128;
-// A pattern is looked for inside a subkey name, which the scan reads up to 254 characters:
-// the name's size is the most a pattern that can still match needs.
+// A pattern is looked for inside a subkey name: the name's size is the most a pattern that
+// can still match needs.
 const size_t HARDWARE_ID_SIZE = 255;
 // One pattern for each HDMI audio codec the disc has a driver for (disc::CODEC_...).
 const size_t HARDWARE_ID_COUNT = 3;
@@ -74,26 +66,6 @@ public:
     bool StartProcess(const char* lpProgram, const char* lpCommandLine, WORD wShowWindow,
                       PROCESS_INFORMATION& process);
     void StartProgram(const char* lpProgram, const char* lpCommandLine, WORD wShowWindow);
-
-    // The tree walk's own pieces (setup/DeleteTree.cpp). OpenEntry opens a file or folder
-    // by its path as itself, a link not followed, and reads what it is; RemoveEntry removes a
-    // file, a link or an empty folder as what that handle says it is. OpenChild and
-    // RemoveChild do the same for an entry named relative to a held folder's handle, and
-    // RemoveChild removes it through the handle it judged it by. WalkFolder holds a folder,
-    // empties it through its handle (EmptyFolder) and removes it; nPathLength is how long its
-    // path would be as a current directory.
-    HANDLE OpenEntry(const char* lpPath, BY_HANDLE_FILE_INFORMATION& info,
-                     DWORD dwAccess = FILE_READ_ATTRIBUTES);
-    void RemoveEntry(const char* lpPath, DWORD dwListedAttributes);
-    HANDLE OpenChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwAccess,
-                     BY_HANDLE_FILE_INFORMATION& info);
-    void RemoveChild(HANDLE hFolder, const UNICODE_STRING& name, DWORD dwListedAttributes,
-                     bool bFolderOnly);
-    void WalkFolder(HANDLE hParent, const UNICODE_STRING& name, size_t nPathLength,
-                    UNICODE_STRING& mask);
-    void EmptyFolder(HANDLE hFolder, size_t nPathLength, UNICODE_STRING& mask);
-    // The marker file, opened for writing only when it can be nothing but the marker.
-    HANDLE OpenMarker(const char* lpPath);
 
     // The installer state, zero at start.
     BYTE m_bDebug = 0;

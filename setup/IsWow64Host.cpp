@@ -1,6 +1,8 @@
 // Tells whether this 32-bit process runs on a 64-bit Windows.
 #include "setup/InstallApp.h"
 
+#include "host/FilePaths.h"
+
 #include <cstring>
 
 namespace {

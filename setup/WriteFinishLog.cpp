@@ -1,6 +1,7 @@
 // Clears whatever stands at the completion marker's path and writes the 40-byte marker.
 #include "setup/InstallApp.h"
 
+#include "host/FilePaths.h"
 #include "setup/DiscFacts.h"
 
 #include <cstring>
@@ -10,14 +11,33 @@ namespace {
 const DWORD MARKER_ACCESS = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
 // The sharing a "wb" stream has: other programs may read and write the marker meanwhile.
 const DWORD MARKER_SHARING = FILE_SHARE_READ | FILE_SHARE_WRITE;
-} // namespace
 
-HANDLE CInstallApp::OpenMarker(const char* lpPath) {
+// Removes what stands at the path, not a plain folder, as what a handle on it says it is: a
+// link as itself. A folder listed as a link and opened as a plain one is Wine's way with a
+// Unix link, which removing would remove the target of.
+void RemoveEntry(CHost& host, const char* lpPath, DWORD dwListedAttributes) {
+    HANDLE hEntry =
+        host.CreateFileA(lpPath, FILE_READ_ATTRIBUTES, MARKER_SHARING, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (hEntry == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool bKnown = host.GetFileInformationByHandle(hEntry, &info) != FALSE;
+    host.CloseHandle(hEntry);
+    if (!bKnown || ((dwListedAttributes & ~info.dwFileAttributes) & FILE_ATTRIBUTE_REPARSE_POINT))
+        return;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        host.RemoveDirectoryA(lpPath);
+    else
+        host.DeleteFileA(lpPath);
+}
+
+// The marker file, opened for writing only when it can be nothing but the marker.
+HANDLE OpenMarker(CHost& host, const char* lpPath) {
     // A file this run creates can hold nothing but the marker. Not following a link, the
     // create fails on whatever stands at the path, a link or a device included.
-    HANDLE hFile =
-        m_host.CreateFileA(lpPath, MARKER_ACCESS, MARKER_SHARING, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE hFile = host.CreateFileA(lpPath, MARKER_ACCESS, MARKER_SHARING, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (hFile != INVALID_HANDLE_VALUE)
         return hFile;
 
@@ -25,22 +45,23 @@ HANDLE CInstallApp::OpenMarker(const char* lpPath) {
     // writable file and that no other name shares it (a hard link would carry the marker
     // into a file elsewhere). Opened without truncating, and cut through this same handle.
     // Windows refuses to open a read-only file for writing; Wine, run as root, does not.
-    hFile = m_host.CreateFileA(lpPath, MARKER_ACCESS, MARKER_SHARING, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    hFile = host.CreateFileA(lpPath, MARKER_ACCESS, MARKER_SHARING, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return hFile;
     BY_HANDLE_FILE_INFORMATION info;
     const bool bOwn =
-        m_host.GetFileInformationByHandle(hFile, &info) &&
+        host.GetFileInformationByHandle(hFile, &info) &&
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
                                   FILE_ATTRIBUTE_READONLY)) == 0 &&
-        info.nNumberOfLinks == 1 && m_host.SetEndOfFile(hFile);
+        info.nNumberOfLinks == 1 && host.SetEndOfFile(hFile);
     if (!bOwn) {
-        m_host.CloseHandle(hFile);
+        host.CloseHandle(hFile);
         return INVALID_HANDLE_VALUE;
     }
     return hFile;
 }
+} // namespace
 
 void CInstallApp::WriteFinishLog() {
     // Without a readable Windows directory that starts at a drive root there is no
@@ -63,11 +84,11 @@ void CInstallApp::WriteFinishLog() {
             DeleteTree(strMarker.c_str(), "*.*");
             m_host.RemoveDirectoryA(strMarker.c_str());
         } else {
-            RemoveEntry(strMarker.c_str(), dwListed);
+            RemoveEntry(m_host, strMarker.c_str(), dwListed);
         }
     }
 
-    HANDLE hMarker = OpenMarker(strMarker.c_str());
+    HANDLE hMarker = OpenMarker(m_host, strMarker.c_str());
     if (hMarker == INVALID_HANDLE_VALUE)
         return;
     // The stream holds the bytes and hands them to the system at the close.

@@ -1,6 +1,7 @@
-// What the install steps rely on from file searches, deletion and the current directory,
-// checked the same way against the in-memory Windows and the real one.
-#include "ContractWorld.h"
+// What the install steps rely on from file look-ups, listings, opens and deletion, checked
+// the same way against the in-memory Windows and the real one.
+#include "host/FilePaths.h"
+#include "tests/contract/ContractWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -16,23 +17,39 @@ const DWORD DIR = FILE_ATTRIBUTE_DIRECTORY;
 const DWORD RO = FILE_ATTRIBUTE_READONLY;
 const DWORD HIDDEN = FILE_ATTRIBUTE_HIDDEN;
 const DWORD SYSTEM = FILE_ATTRIBUTE_SYSTEM;
+const DWORD NOT_FOLLOWED = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+const DWORD LIST_ACCESS = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
 using Listing = std::map<std::string, DWORD>;
 
 class FilesContract : public ::testing::Test {
 protected:
-    // Every entry a search returns, name to the attributes the steps look at.
-    Listing Search(const std::string& pattern) {
+    // Every entry a listing through the folder's handle returns for a pattern, made a mask as
+    // the walk makes it: name to the attributes the steps look at.
+    Listing List(const std::string& dir, const char* pattern) {
         Listing entries;
-        WIN32_FIND_DATAA data;
-        HANDLE hFind = host.FindFirstFileA(pattern.c_str(), &data);
-        if (hFind == INVALID_HANDLE_VALUE)
+        HANDLE hDir = host.CreateFileA(dir.c_str(), LIST_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, NOT_FOLLOWED, nullptr);
+        WCHAR szMask[MAX_PATH];
+        UNICODE_STRING mask;
+        if (hDir == INVALID_HANDLE_VALUE || !MakeSearchMask(host, pattern, szMask, MAX_PATH, mask))
             return entries;
-        do {
-            EXPECT_EQ(0u, entries.count(data.cFileName)) << "twice: " << data.cFileName;
-            entries[data.cFileName] = data.dwFileAttributes & SEEN;
-        } while (host.FindNextFileA(hFind, &data));
-        EXPECT_TRUE(host.FindClose(hFind));
+        union {
+            FILE_BOTH_DIR_INFORMATION info;
+            BYTE bytes[1024];
+        } entry;
+        IO_STATUS_BLOCK io;
+        while (NT_SUCCESS(host.NtQueryDirectoryFile(hDir, nullptr, nullptr, nullptr, &io, &entry,
+                                                    sizeof(entry), FileBothDirectoryInformation,
+                                                    TRUE, &mask, FALSE))) {
+            char szName[MAX_PATH] = {};
+            ULONG nBytes = 0;
+            host.RtlUnicodeToMultiByteN(szName, MAX_PATH - 1, &nBytes, entry.info.FileName,
+                                        entry.info.FileNameLength);
+            EXPECT_EQ(0u, entries.count(szName)) << "twice: " << szName;
+            entries[szName] = entry.info.FileAttributes & SEEN;
+        }
+        EXPECT_TRUE(host.CloseHandle(hDir));
         return entries;
     }
 
@@ -46,8 +63,7 @@ protected:
                    indexLow == o.indexLow;
         }
     };
-    Seen Open(const std::string& path,
-              DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS) {
+    Seen Open(const std::string& path, DWORD flags = NOT_FOLLOWED) {
         Seen seen;
         HANDLE hEntry = host.CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -67,19 +83,12 @@ protected:
         return seen;
     }
 
-    std::string CurrentDirectory() {
-        char szDir[MAX_PATH + 1] = {};
-        DWORD dwLen = host.GetCurrentDirectoryA(sizeof(szDir), szDir);
-        EXPECT_EQ(std::strlen(szDir), dwLen);
-        return szDir;
-    }
-
     std::unique_ptr<CContractWorld> world = MakeContractWorld();
     CHost& host = world->Host();
     const std::string root = world->Root();
 };
 
-TEST_F(FilesContract, WildcardSearchListsDotEntriesAndEveryAttribute) {
+TEST_F(FilesContract, ListingGivesDotEntriesAndEveryAttribute) {
     const std::string dir = root + "\\listing";
     world->MakeDirectory(dir);
     world->MakeDirectory(dir + "\\sub");
@@ -106,20 +115,14 @@ TEST_F(FilesContract, WildcardSearchListsDotEntriesAndEveryAttribute) {
         {"all.bin", RO | HIDDEN | SYSTEM},
     };
     // "*.*" matches names without a dot as well.
-    EXPECT_EQ(expected, Search(dir + "\\*.*"));
-    EXPECT_EQ(expected, Search(dir + "\\*"));
+    EXPECT_EQ(expected, List(dir, "*.*"));
+    EXPECT_EQ(expected, List(dir, "*"));
 
     // An empty directory still has its two dot entries.
-    EXPECT_EQ((Listing{{".", DIR}, {"..", DIR}}), Search(dir + "\\sub\\*.*"));
+    EXPECT_EQ((Listing{{".", DIR}, {"..", DIR}}), List(dir + "\\sub", "*.*"));
 }
 
-TEST_F(FilesContract, WildcardSearchWorksOnRelativePatterns) {
-    world->MakeFile(root + "\\a.txt");
-    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
-    EXPECT_EQ((Listing{{".", DIR}, {"..", DIR}, {"a.txt", 0}}), Search("*.*"));
-}
-
-TEST_F(FilesContract, SearchWithoutWildcardFindsThatOneEntry) {
+TEST_F(FilesContract, LookUpFindsThatOneEntry) {
     world->MakeDirectory(root + "\\Sub");
     world->MakeFile(root + "\\ro.txt", RO);
     struct {
@@ -131,8 +134,6 @@ TEST_F(FilesContract, SearchWithoutWildcardFindsThatOneEntry) {
         {root + "\\SUB", "Sub", DIR}, // the name as stored, whatever case was asked for
         {root + "\\ro.txt", "ro.txt", RO},
         {root + "\\missing", nullptr, 0},
-        {root + "\\missing\\*.*", nullptr, 0},
-        {root + "\\ro.txt\\*.*", nullptr, 0},
     };
     for (const auto& c : cases) {
         WIN32_FIND_DATAA data;
@@ -145,7 +146,6 @@ TEST_F(FilesContract, SearchWithoutWildcardFindsThatOneEntry) {
         ASSERT_NE(INVALID_HANDLE_VALUE, hFind) << c.path;
         EXPECT_STREQ(c.name, data.cFileName) << c.path;
         EXPECT_EQ(c.attributes, data.dwFileAttributes & SEEN) << c.path;
-        EXPECT_FALSE(host.FindNextFileA(hFind, &data)) << c.path;
         EXPECT_TRUE(host.FindClose(hFind));
     }
 }
@@ -249,61 +249,9 @@ TEST_F(FilesContract, RemoveDirectoryAOnlyRemovesEmptyDirectories) {
     }
 }
 
-TEST_F(FilesContract, RemoveDirectoryAFailsOnTheCurrentDirectory) {
-    const std::string dir = root + "\\here";
-    world->MakeDirectory(dir);
-    ASSERT_TRUE(host.SetCurrentDirectoryA(dir.c_str()));
-    EXPECT_FALSE(host.RemoveDirectoryA(dir.c_str()));
-    EXPECT_TRUE(world->Exists(dir));
-    // Once the process has left it, it goes.
-    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
-    EXPECT_TRUE(host.RemoveDirectoryA("here"));
-    EXPECT_FALSE(world->Exists(dir));
-}
-
-TEST_F(FilesContract, RelativeNamesResolveAgainstTheCurrentDirectory) {
-    world->MakeDirectory(root + "\\sub");
-    world->MakeDirectory(root + "\\sub\\gone");
-    world->MakeFile(root + "\\sub\\a.txt");
-    ASSERT_TRUE(host.SetCurrentDirectoryA((root + "\\sub").c_str()));
-    EXPECT_TRUE(host.DeleteFileA("a.txt"));
-    EXPECT_TRUE(host.RemoveDirectoryA("gone"));
-    EXPECT_FALSE(world->Exists(root + "\\sub\\a.txt"));
-    EXPECT_FALSE(world->Exists(root + "\\sub\\gone"));
-}
-
-TEST_F(FilesContract, SetCurrentDirectoryAFailsOnAnythingButADirectoryAndStaysPut) {
-    world->MakeDirectory(root + "\\sub");
-    world->MakeDirectory(root + "\\sub\\deeper");
-    world->MakeFile(root + "\\file.txt");
-    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
-    ASSERT_EQ(root, CurrentDirectory());
-
-    for (std::string bad : {root + "\\missing", std::string("missing"), root + "\\file.txt",
-                            std::string("file.txt"), root + "\\missing\\deeper"}) {
-        EXPECT_FALSE(host.SetCurrentDirectoryA(bad.c_str())) << bad;
-        EXPECT_EQ(root, CurrentDirectory()) << bad;
-    }
-
-    struct {
-        std::string to;
-        std::string now;
-    } moves[] = {
-        {"sub", root + "\\sub"},
-        {"deeper\\", root + "\\sub\\deeper"}, // kept without the trailing backslash
-        {"..", root + "\\sub"},
-        {root, root},
-    };
-    for (const auto& m : moves) {
-        EXPECT_TRUE(host.SetCurrentDirectoryA(m.to.c_str())) << m.to;
-        EXPECT_EQ(m.now, CurrentDirectory()) << m.to;
-    }
-}
-
-// The search lists names exactly as they stand; every other call drops trailing dots and
-// blanks from them first, so such a name addresses another entry, or the folder itself.
+// The listing gives names exactly as they stand; the A calls drop trailing dots and blanks
+// from them first, so such a name addresses another entry, or the folder itself.
 TEST_F(FilesContract, TrailingDotsAndBlanksAddressAnotherEntry) {
-    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
     for (const char* dir : {"sub", "sub ", "...", ". ", ".. "})
         world->MakeDirectory(root + "\\" + dir);
     world->MakeFile(root + "\\f");
@@ -311,7 +259,7 @@ TEST_F(FilesContract, TrailingDotsAndBlanksAddressAnotherEntry) {
 
     // Wine marks names that begin with a dot hidden; only names and the folder bit count.
     Listing names;
-    for (const auto& entry : Search(root + "\\*"))
+    for (const auto& entry : List(root, "*"))
         names[entry.first] = entry.second & DIR;
     EXPECT_EQ((Listing{{".", DIR},
                        {"..", DIR},
@@ -324,36 +272,26 @@ TEST_F(FilesContract, TrailingDotsAndBlanksAddressAnotherEntry) {
                        {"f.", 0}}),
               names);
 
-    EXPECT_TRUE(Open("sub ").SameAs(Open("sub")));
-    EXPECT_TRUE(Open("f.").SameAs(Open("f")));
-    for (const char* self : {"...", ". "}) {
-        EXPECT_TRUE(Open(self).SameAs(Open("."))) << self;
-        ASSERT_TRUE(host.SetCurrentDirectoryA(self)) << self;
-        EXPECT_EQ(root, CurrentDirectory()) << self;
-    }
-    ASSERT_TRUE(host.SetCurrentDirectoryA("sub "));
-    EXPECT_EQ(root + "\\sub", CurrentDirectory());
-
+    const std::string in = root + "\\";
+    EXPECT_TRUE(Open(in + "sub ").SameAs(Open(in + "sub")));
+    EXPECT_TRUE(Open(in + "f.").SameAs(Open(in + "f")));
+    for (const char* self : {"...", ". "})
+        EXPECT_TRUE(Open(in + self).SameAs(Open(root))) << self;
     // Two dots and a blank: the parent by Windows' documented rules, the folder itself
     // under Wine. Either way not the entry listed.
-    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
-    ASSERT_TRUE(host.SetCurrentDirectoryA(".. "));
-    const std::string now = CurrentDirectory();
-    EXPECT_TRUE(now == root || now == "C:\\") << now;
-    ASSERT_TRUE(host.SetCurrentDirectoryA(root.c_str()));
+    EXPECT_TRUE(Open(in + ".. ").SameAs(Open(root)) || Open(in + ".. ").SameAs(Open("C:\\")));
 
-    EXPECT_TRUE(host.DeleteFileA("f."));
-    EXPECT_FALSE(world->Exists(root + "\\f"));
-    EXPECT_TRUE(world->Exists(root + "\\f."));
+    EXPECT_TRUE(host.DeleteFileA((in + "f.").c_str()));
+    EXPECT_FALSE(world->Exists(in + "f"));
+    EXPECT_TRUE(world->Exists(in + "f."));
 }
 
 // A handle that reads data and does not share delete keeps its entry where it is: no one
 // can rename or delete it. One that reads only attributes is left out of the sharing check.
-// A folder opens only with backup semantics, and "." is the current directory itself.
+// A folder opens only with backup semantics.
 TEST_F(FilesContract, HandleWithoutDeleteSharingHoldsItsEntry) {
     world->MakeDirectory(root + "\\dir");
     world->MakeFile(root + "\\file");
-    const DWORD NOT_FOLLOWED = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
     struct {
         const char* name;
         DWORD access;
@@ -392,12 +330,11 @@ TEST_F(FilesContract, HandleWithoutDeleteSharingHoldsItsEntry) {
     EXPECT_FALSE(Open(root + "\\dir", FILE_FLAG_OPEN_REPARSE_POINT).opened);
     EXPECT_TRUE(Open(root + "\\file", FILE_FLAG_OPEN_REPARSE_POINT).opened);
     EXPECT_FALSE(Open(root + "\\dir").SameAs(Open(root + "\\file")));
-    ASSERT_TRUE(host.SetCurrentDirectoryA((root + "\\dir").c_str()));
-    EXPECT_TRUE(Open(".", FILE_FLAG_BACKUP_SEMANTICS).SameAs(Open(root + "\\dir")));
     EXPECT_FALSE(Open(root + "\\missing").opened);
 }
-// What the tree walk relies on from ntdll: a listing through a folder's handle that, given
-// the A calls' form of a pattern, lists what FindFirstFileA lists; opens relative to that
+
+// What the tree walk relies on from ntdll: a listing through a folder's handle that lists
+// what the walk's mask matches; opens relative to that
 // handle that take a name as it stands (no dots dropped, no device); and a delete through a
 // handle that holds the entry until it is closed and refuses what DeleteFileA and
 // RemoveDirectoryA refuse.
@@ -410,38 +347,27 @@ TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
         world->MakeFile(dir + "\\" + name);
     world->MakeFile(dir + "\\ro.txt", RO);
     world->MakeDirectory(dir + "\\empty");
-    auto openDir = [&]() {
-        return host.CreateFileA(
-            dir.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // "*.*" is every name, as the A calls read it; "?" is one character, as the native calls
+    // read it.
+    const std::string ALL = ". .. a.txt ab.c.txt empty f f. noext nul.txt ro.txt sub";
+    const std::pair<const char*, std::string> patterns[] = {
+        {"*.*", ALL},
+        {"*", ALL},
+        {"*.txt", "a.txt ab.c.txt nul.txt ro.txt"},
+        {"a*", "a.txt ab.c.txt"},
+        {"*a*", "a.txt ab.c.txt"},
+        {"?oext", "noext"},
+        {"noext?", ""},
     };
-    for (const char* pattern : {"*.*", "*", "*.txt", "a*", "?*", "*a*", "?oext"}) {
-        HANDLE hDir = openDir();
-        ASSERT_NE(INVALID_HANDLE_VALUE, hDir);
-        WCHAR szMask[MAX_PATH];
-        UNICODE_STRING mask;
-        ASSERT_TRUE(MakeSearchMask(host, pattern, szMask, MAX_PATH, mask));
-        union {
-            FILE_BOTH_DIR_INFORMATION info;
-            BYTE bytes[1024];
-        } entry;
-        IO_STATUS_BLOCK io;
-        Listing listed;
-        while (NT_SUCCESS(host.NtQueryDirectoryFile(hDir, nullptr, nullptr, nullptr, &io, &entry,
-                                                    sizeof(entry), FileBothDirectoryInformation,
-                                                    TRUE, &mask, FALSE))) {
-            char szName[MAX_PATH] = {};
-            ULONG nBytes = 0;
-            host.RtlUnicodeToMultiByteN(szName, MAX_PATH - 1, &nBytes, entry.info.FileName,
-                                        entry.info.FileNameLength);
-            listed[szName] = entry.info.FileAttributes & SEEN;
-        }
-        EXPECT_EQ(Search(dir + "\\" + pattern), listed) << pattern;
-        EXPECT_TRUE(host.CloseHandle(hDir));
+    for (const auto& p : patterns) {
+        std::string names;
+        for (const auto& entry : List(dir, p.first))
+            names += (names.empty() ? "" : " ") + entry.first;
+        EXPECT_EQ(p.second, names) << p.first;
     }
 
-    HANDLE hDir = openDir();
+    HANDLE hDir = host.CreateFileA(dir.c_str(), LIST_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, NOT_FOLLOWED, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hDir);
     auto openChild = [&](const char* name, DWORD access, HANDLE& hChild) {
         WCHAR szName[MAX_PATH];

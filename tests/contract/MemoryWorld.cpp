@@ -1,6 +1,6 @@
 // The contract world on the in-memory Windows: every precondition is scripted into a
 // fresh CMemoryHost, whose virtual clock the waits of the tests move.
-#include "ContractWorld.h"
+#include "tests/contract/ContractWorld.h"
 #include "tests/memory/MemoryHost.h"
 
 #include <cstdint>
@@ -10,7 +10,11 @@ const char ROOT[] = "C:\\hda-contract";
 
 class CMemoryWorld : public CContractWorld {
 public:
-    CMemoryWorld() { m_host.AddDirectory(ROOT); }
+    // The test program runs in its scratch folder: a current directory longer than a root.
+    CMemoryWorld() {
+        m_host.AddDirectory(ROOT);
+        m_host.m_strCurrentDir = ROOT;
+    }
 
     CHost& Host() override { return m_host; }
     std::string Root() override { return ROOT; }

@@ -1,10 +1,13 @@
 // The contract world on the real Win32 API (run under Wine), and the test program's entry
 // point, which doubles as the child program that the process tests start.
-#include "ContractWorld.h"
+#include "tests/contract/ContractWorld.h"
 #include "host/Win32Host.h"
 
 #include <gtest/gtest.h>
 
+#include <io.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -25,21 +28,20 @@ std::string Literal(const std::string& path) {
 // Removes a tree whatever its attributes and names; the world's own clean-up, not the code
 // under test.
 void WipeTree(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE hFind = ::FindFirstFileA(Literal(path + "\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
-                continue;
-            const std::string child = Literal(path + "\\" + data.cFileName);
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                WipeTree(path + "\\" + data.cFileName);
-            else
-                ::DeleteFileA(child.c_str());
-        } while (::FindNextFileA(hFind, &data));
-        ::FindClose(hFind);
+    _finddata_t data;
+    const intptr_t hFind = _findfirst(Literal(path + "\\*").c_str(), &data);
+    for (int more = hFind == -1 ? -1 : 0; more == 0; more = _findnext(hFind, &data)) {
+        if (std::strcmp(data.name, ".") == 0 || std::strcmp(data.name, "..") == 0)
+            continue;
+        const std::string child = Literal(path + "\\" + data.name);
+        ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (data.attrib & _A_SUBDIR)
+            WipeTree(path + "\\" + data.name);
+        else
+            ::DeleteFileA(child.c_str());
     }
+    if (hFind != -1)
+        _findclose(hFind);
     ::SetFileAttributesA(Literal(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     ::RemoveDirectoryA(Literal(path).c_str());
 }
@@ -47,7 +49,6 @@ void WipeTree(const std::string& path) {
 class CWin32World : public CContractWorld {
 public:
     CWin32World() {
-        ::GetCurrentDirectoryA(MAX_PATH, m_szSavedDir);
         WipeTree(ROOT);
         EXPECT_TRUE(::CreateDirectoryA(ROOT, nullptr)) << ROOT;
         HKEY hKey = nullptr;
@@ -58,8 +59,6 @@ public:
     ~CWin32World() override {
         for (auto& window : m_windows)
             ::DestroyWindow(window.second);
-        // The scratch folder cannot go while it is the current directory.
-        ::SetCurrentDirectoryA(m_szSavedDir);
         WipeTree(ROOT);
         ClearHdaSubkeys();
     }
@@ -150,7 +149,6 @@ private:
     }
 
     CWin32Host m_host;
-    char m_szSavedDir[MAX_PATH] = {};
     std::map<std::string, HWND> m_windows;
 };
 } // namespace

@@ -1,7 +1,7 @@
 // The in-memory Windows: behaves like the real API wherever the install steps rely on it.
 // This part: start-up, the module and IsWow64Process, the version and the Windows
 // directory. Files, the registry, and processes and windows each have a file of their own.
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 
 #include <cstring>
 #include <set>
@@ -20,7 +20,6 @@ BOOL WINAPI MemoryIsWow64Process(HANDLE hProcess, PBOOL pbWow64) {
     auto* pHost = static_cast<CMemoryHost*>(hProcess);
     if (LiveHosts().count(pHost) == 0)
         return FALSE; // ERROR_INVALID_HANDLE: the flag is left as it was
-    ++pHost->m_nIsWow64Calls;
     *pbWow64 = pHost->m_bWow64;
     return TRUE;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,18 +37,23 @@ public:
     // and "f." included); only the CHost calls read names the way Win32 does.
     void AddDirectory(const std::string& path, DWORD attributes = 0);
     void AddFile(const std::string& path, const std::string& data = "", DWORD attributes = 0);
-    // A directory junction: attributes directory and reparse point, leading to target.
+    // A directory junction, or with attributes 0 a symbolic link to a file, leading to target.
     // Made over an existing folder, it turns that folder into a junction in place.
-    void AddLink(const std::string& path, const std::string& target);
+    void AddLink(const std::string& path, const std::string& target,
+                 DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
+    // A Unix symbolic link to a folder as Wine shows it: listed as a link, opened as the
+    // folder it leads to whatever the open asks.
+    void AddUnixLink(const std::string& path, const std::string& target);
     // A hard link: a second name for an existing file, sharing its content, attributes,
     // file index and the sharing of every handle on it.
     void AddHardLink(const std::string& path, const std::string& existing);
-    // An entry in folder whose name the ANSI listing reports as listedName, a text that no
-    // path can address as one name: Windows shows a full-width backslash as "".
-    void AddListedAs(const std::string& folder, const std::string& listedName,
+    // An entry in folder whose UTF-16 name the ANSI code page shows as another text, which
+    // Tree reports: Windows shows a full-width backslash as "\\" and a full-width letter as
+    // the letter.
+    void AddListedAs(const std::string& folder, const std::u16string& name,
                      DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
     // Renames an entry as another program would: it fails while a handle holds the entry
-    // without delete sharing, as it does for the current directory.
+    // without delete sharing.
     bool MoveEntry(const std::string& from, const std::string& to);
     // The entry's owner denies administrators these rights (FILE_READ_DATA, which is also
     // FILE_LIST_DIRECTORY, or FILE_TRAVERSE): opens, listings and entering that need one fail.
@@ -84,20 +90,17 @@ public:
     // Runs before each file-system call is carried out, with its event text: the moment
     // for a test to swap an entry between two calls.
     std::function<void(const std::string&)> m_beforeFileCall;
-    std::function<void(const Box&)> m_onMessageBox;
     std::vector<UINT> m_errorModes;
     int m_nInitCommonControls = 0;
     int m_nOpenHandles = 0;
     int m_nOpenSearches = 0;
-    // The order a directory search lists a folder's entries in, after "." and "..": real
+    // The order a listing gives a folder's entries in, after "." and "..": real
     // file systems promise none, so a walk must not depend on it.
     enum class ListOrder { Insertion, Reversed, Sorted };
     ListOrder m_listOrder = ListOrder::Insertion;
     int m_nOpenKeys = 0;
     int m_nOpenStreams = 0;
-    int m_nDeviceOpens = 0; // CreateFileA on a name Win32 reads as a device
     int m_nWindowsDirReads = 0;
-    int m_nIsWow64Calls = 0;
     int m_nFileSearches = 0;
     int m_nWaits = 0;
     int m_nInputIdleWaits = 0;
@@ -113,6 +116,8 @@ public:
     bool m_bHasIsWow64Process = true;
     BOOL m_bWow64 = FALSE;
     bool m_bWindowsDirFails = false;
+    bool m_bWritesReadOnly = false; // as Wine run as root: a read-only file opens for writing
+    int m_nWaitFailures = 0;        // waits on a live process that fail before they work
     std::string m_strWindowsDir = "C:\\WINDOWS";
     std::string m_strCurrentDir = "C:\\";
 
@@ -134,7 +139,6 @@ public:
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override;
     UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
     DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;
-    BOOL SetCurrentDirectoryA(LPCSTR lpPathName) override;
     HANDLE GetCurrentProcess() override;
     BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                         LPSECURITY_ATTRIBUTES lpProcessAttributes,
@@ -157,7 +161,6 @@ public:
     LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) override;
     LONG RegCloseKey(HKEY hKey) override;
     HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) override;
-    BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData) override;
     BOOL FindClose(HANDLE hFindFile) override;
     BOOL DeleteFileA(LPCSTR lpFileName) override;
     BOOL RemoveDirectoryA(LPCSTR lpPathName) override;
@@ -197,6 +200,8 @@ private:
         DWORD attributes = 0;
         std::string data;
         std::string target; // reparse points only
+        bool unixLink = false;
+        std::u16string wide; // the name as stored, when the ANSI name only shows it
         // A hard link's name: the entry whose file it names, and which holds the content,
         // attributes and index for both. Removed entries live on, so the pointer stays valid.
         Node* file = nullptr;
@@ -209,11 +214,9 @@ private:
     };
     struct Path {
         bool valid = false;
-        bool relative = false; // given relative to the current directory
         char drive = 'C';
         std::vector<std::string> parts;
-        Node* base = nullptr; // when set, parts start in this folder, not at the drive's root
-        bool device = false;  // the last name is one Win32 reads as a device
+        bool device = false; // the last name is one Win32 reads as a device
     };
     struct Program {
         std::string path;
@@ -230,10 +233,6 @@ private:
         std::string title;
         uint64_t from;
         uint64_t to;
-    };
-    struct Search {
-        std::vector<WIN32_FIND_DATAA> entries;
-        size_t next = 0;
     };
     struct Stream {
         Node* node;
@@ -257,11 +256,6 @@ private:
     // bWin32 reads the text as the Win32 calls do (trailing dots and blanks dropped, "."
     // and ".." resolved); otherwise every name is taken as it stands.
     Path ParsePath(const std::string& text, bool bWin32) const;
-    // A path as the file calls other than SetCurrentDirectoryA read it: Windows resolves a
-    // relative name that leads below the current directory through the handle that
-    // SetCurrentDirectoryA opened, not through the directory's path.
-    Path ParseThroughCurrent(const std::string& text);
-    Node* CurrentNode();
     Node* Lookup(const Path& path, bool followLast, int depth = 0);
     Node* Lookup(const std::string& text, bool followLast) {
         return Lookup(ParsePath(text, false), followLast);
@@ -278,16 +272,17 @@ private:
     void Note(const std::string& event);
     static bool SameName(const std::string& a, const std::string& b);
     static bool Matches(const std::string& pattern, const std::string& name);
-    // NtQueryDirectoryFile's mask, with the wildcards of the A search calls' DOS forms.
+    // NtQueryDirectoryFile's mask: "*" any run of characters, "?" exactly one.
     static bool MaskMatches(const char16_t* mask, const char16_t* maskEnd, const char16_t* name,
                             const char16_t* nameEnd);
     // Names in UTF-16 as this Windows' code page maps them: one character per byte, a
-    // double-byte character to one of its own, and in a stored name a lone "\" (which only
-    // AddListedAs makes) to the full-width backslash it stands for.
-    std::u16string Wide(const std::string& text, bool bStoredName) const;
+    // double-byte character to one of its own.
+    std::u16string Wide(const std::string& text) const;
+    std::u16string StoredName(const Node& node) const {
+        return node.wide.empty() ? Wide(node.name) : node.wide;
+    }
     std::string Ansi(const std::u16string& text) const;
     void FinishDelete(Node* node);
-    static WIN32_FIND_DATAA Record(const std::string& name, DWORD attributes, size_t size);
     void CollectTree(Node* node, const std::string& prefix, std::vector<std::string>& out);
     const Program* FindProgram(const std::string& path) const;
     bool Start(const char* application, const std::string& commandLine, UINT show,
@@ -300,7 +295,7 @@ private:
     std::vector<Window> m_windows;
     std::map<uintptr_t, Process> m_processes; // process handles
     std::map<uintptr_t, bool> m_threads;      // thread handles
-    std::map<uintptr_t, Search> m_searches;
+    std::set<uintptr_t> m_searches;
     std::map<HdaStream*, std::unique_ptr<Stream>> m_streams;
     std::map<uintptr_t, File> m_files;       // file and folder handles
     std::map<uintptr_t, Listing> m_listings; // by the folder handle listed through
@@ -309,8 +304,4 @@ private:
     Node m_device; // what a handle opened on a device name holds
     uintptr_t m_nextHandle = 0x100;
     DWORD m_nextIndex = 1;
-    // The folder the current directory's handle holds, and the path it was opened for; a
-    // test that sets m_strCurrentDir directly has it looked up again.
-    Node* m_pCurrentNode = nullptr;
-    std::string m_strCurrentNodePath;
 };

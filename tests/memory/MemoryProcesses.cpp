@@ -1,6 +1,6 @@
 // The in-memory Windows' processes and windows: programs that run for a given time on a
 // virtual clock, waits that move that clock, top-level windows and message boxes.
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 
 #include <cstring>
 
@@ -95,7 +95,8 @@ BOOL CMemoryHost::CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
 DWORD CMemoryHost::WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     ++m_nWaits;
     auto it = m_processes.find(reinterpret_cast<uintptr_t>(hHandle));
-    if (it == m_processes.end())
+    if (it == m_processes.end() ||
+        (m_now < it->second.end && m_nWaitFailures > 0 && m_nWaitFailures--))
         return WAIT_FAILED;
     uint64_t end = it->second.end;
     if (m_now >= end)
@@ -160,7 +161,5 @@ int CMemoryHost::MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uT
     Box box{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType, m_now};
     m_boxes.push_back(box);
     m_events.push_back("MessageBoxA " + box.caption);
-    if (m_onMessageBox)
-        m_onMessageBox(box);
     return IDOK;
 }

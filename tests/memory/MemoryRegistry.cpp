@@ -1,5 +1,5 @@
 // The in-memory Windows' registry: the HD-audio enumeration key and its subkeys.
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 
 #include <algorithm>
 #include <cstring>

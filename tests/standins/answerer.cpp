@@ -1,7 +1,7 @@
 // Reads and dismisses message boxes the way a person would: for each dialog box that
 // appears it records the caption and the text, then presses OK.
 // Usage: answerer.exe COUNT TIMEOUT_MS  (ends after COUNT boxes or the time-out).
-#include "Record.h"
+#include "tests/standins/Record.h"
 
 #include <string>
 

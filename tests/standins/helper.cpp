@@ -1,7 +1,7 @@
 // Stand-in for the disc's install helper: records its command line, then keeps a hidden
 // top-level window titled with its own full path for HDA_HELPER_MS milliseconds (5000
 // unless told), which is how the installer knows it is still working.
-#include "Record.h"
+#include "tests/standins/Record.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     Record("helper-start", GetCommandLineA());

@@ -1,7 +1,7 @@
 // Starts a command line, waits for it and records, on the stand-ins' clock, when it
 // started and ended and how much processor time it used (for the benchmarks).
 // Usage: launcher.exe COMMAND LINE...
-#include "Record.h"
+#include "tests/standins/Record.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // Stand-in for a bus-driver hotfix package: records its command line and current
 // directory, then runs HDA_PACKAGE_MS milliseconds (3000 unless told).
-#include "Record.h"
+#include "tests/standins/Record.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Record("package-start", GetCommandLineA());

@@ -1,5 +1,5 @@
 // Text walking in single-byte and double-byte code pages, and the growable text.
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 #include "host/AnsiString.h"
 #include "host/AnsiText.h"
 

@@ -1,5 +1,5 @@
 // Finding the codec function in the registry, and the two failure boxes.
-#include "Fixture.h"
+#include "tests/unit/Fixture.h"
 
 namespace {
 const char SENTINEL[] = "untouched";

@@ -1,7 +1,7 @@
 // A fresh installer on a fresh in-memory Windows for each test.
 #pragma once
 
-#include "MemoryHost.h"
+#include "tests/memory/MemoryHost.h"
 #include "setup/InstallApp.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The version record table, with its bounds.
-#include "Fixture.h"
+#include "tests/unit/Fixture.h"
 
 namespace {
 const OsCode UNTOUCHED = 0xEE; // what the caller held; an unassigned code leaves it

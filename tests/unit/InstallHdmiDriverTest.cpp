@@ -1,5 +1,5 @@
 // The HDMI audio driver step: host width, base directory, command line, debug boxes, wait.
-#include "Fixture.h"
+#include "tests/unit/Fixture.h"
 
 namespace {
 const char DEVICE[] = "FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000";

@@ -1,5 +1,5 @@
 // The host's width: IsWow64Process's flag and a SysWow64 folder in the Windows directory.
-#include "Fixture.h"
+#include "tests/unit/Fixture.h"
 
 namespace {
 TEST_F(InstallTest, HostWidthAnswers) {

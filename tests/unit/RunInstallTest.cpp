@@ -1,5 +1,5 @@
 // The run sequence: options, package choice, the two modes, start-up and the installer state.
-#include "Fixture.h"
+#include "tests/unit/Fixture.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Clearing the marker path and writing the 40-byte marker.
-#include "Fixture.h"
+#include "tests/unit/Fixture.h"
 
 namespace {
 const std::string MARKER = "Sorvel MS HD BUS driver install finished";
@@ -22,8 +22,10 @@ void Before(CMemoryHost& h, const std::string& call, std::function<void()> act) 
 }
 
 // C:\boot.ini stands for a file elsewhere: hard-linked or linked at the marker path, it is
-// never written, whether a holder keeps the link from going or the link comes late. The
-// junctions lead to C:\WINDOWS, whose folder and the file in it survive the clearing.
+// never written, whether a holder keeps the link from going or the link comes late; nor is
+// C:\elsewhere.log, where a link to a missing file leads, ever made. The junctions lead to
+// C:\WINDOWS, whose folders and the file in them survive the clearing; Wine's Unix link to
+// its empty Temp folder stays, since removing it there removes the folder.
 TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
     const char* const CREATE = "CreateFileA C:\\csb.log";
     struct {
@@ -58,12 +60,34 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
              h.AddDirectory("C:\\csb.log\\a\\con");
          },
          true},
-        {"held file, written where it could not be deleted",
+        {"held file longer than the marker, written where it could not be deleted",
          [](CMemoryHost& h) {
-             h.AddFile("C:\\csb.log", "old");
+             h.AddFile("C:\\csb.log", std::string(100, 'z'));
              Hold(h, "C:\\csb.log");
          },
          true},
+        {"directory tree, with a current directory too deep to read",
+         [](CMemoryHost& h) {
+             h.AddFile("C:\\csb.log\\a\\b.txt");
+             h.m_strCurrentDir = "C:\\" + std::string(300, 'd');
+         },
+         true},
+        {"read-only file, which Wine run as root opens for writing",
+         [](CMemoryHost& h) {
+             h.AddFile("C:\\csb.log", "old", FILE_ATTRIBUTE_READONLY);
+             h.m_bWritesReadOnly = true;
+         },
+         false},
+        {"link to a file made before the create",
+         [&](CMemoryHost& h) {
+             Before(h, CREATE, [&h]() { h.AddLink("C:\\csb.log", "C:\\boot.ini", 0); });
+         },
+         false},
+        {"link to a missing file made before the create",
+         [&](CMemoryHost& h) {
+             Before(h, CREATE, [&h]() { h.AddLink("C:\\csb.log", "C:\\elsewhere.log", 0); });
+         },
+         false},
         {"hard link, not held: only the name goes",
          [](CMemoryHost& h) { h.AddHardLink("C:\\csb.log", "C:\\boot.ini"); }, true},
         {"hard link held open",
@@ -77,12 +101,9 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
              Before(h, CREATE, [&h]() { h.AddHardLink("C:\\csb.log", "C:\\boot.ini"); });
          },
          false},
-        {"junction made before the create",
-         [&](CMemoryHost& h) {
-             Before(h, CREATE, [&h]() { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); });
-         },
-         false},
         {"junction", [](CMemoryHost& h) { h.AddLink("C:\\csb.log", "C:\\WINDOWS"); }, true},
+        {"Unix link to an empty folder, as Wine shows it",
+         [](CMemoryHost& h) { h.AddUnixLink("C:\\csb.log", "C:\\WINDOWS\\Temp"); }, false},
         {"junction inside the folder",
          [](CMemoryHost& h) {
              h.AddFile("C:\\csb.log\\x.txt");
@@ -95,26 +116,26 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
         CInstallApp a(h);
         h.AddFile("C:\\boot.ini", "keep");
         h.AddFile("C:\\WINDOWS\\system32\\kernel32.dll", "keep");
+        h.AddDirectory("C:\\WINDOWS\\Temp");
         c.setUp(h);
         const int nHeld = h.m_nOpenHandles;
         a.WriteFinishLog();
         EXPECT_EQ("keep", h.FileData("C:\\boot.ini")) << c.name;
         EXPECT_EQ("keep", h.FileData("C:\\WINDOWS\\system32\\kernel32.dll")) << c.name;
-        EXPECT_EQ((std::vector<std::string>{"system32\\", "system32\\kernel32.dll"}),
+        EXPECT_EQ((std::vector<std::string>{"Temp\\", "system32\\", "system32\\kernel32.dll"}),
                   h.Tree("C:\\WINDOWS"))
             << c.name;
         EXPECT_EQ(c.written, MARKER == h.FileData("C:\\csb.log")) << c.name;
         if (c.written) {
             EXPECT_EQ(40u, h.FileData("C:\\csb.log").size()) << c.name;
             EXPECT_EQ('d', h.FileData("C:\\csb.log").back()) << c.name;
-            EXPECT_EQ((std::vector<std::string>{"WINDOWS\\", "WINDOWS\\system32\\",
-                                                "WINDOWS\\system32\\kernel32.dll", "boot.ini",
-                                                "csb.log"}),
+            EXPECT_EQ((std::vector<std::string>{
+                          "WINDOWS\\", "WINDOWS\\Temp\\", "WINDOWS\\system32\\",
+                          "WINDOWS\\system32\\kernel32.dll", "boot.ini", "csb.log"}),
                       h.Tree("C:\\"))
                 << c.name;
         }
-        EXPECT_EQ("C:\\", h.m_strCurrentDir) << c.name;
-        EXPECT_EQ(0, h.m_nDeviceOpens) << c.name;
+        EXPECT_FALSE(h.Exists("C:\\elsewhere.log")) << c.name;
         EXPECT_EQ(nHeld, h.m_nOpenStreams + h.m_nOpenSearches + h.m_nOpenHandles) << c.name;
     }
 }
