@@ -37,8 +37,8 @@ image_read() {
     fs=$(image_file_system "$1")
     case $fs in
     udf) hda_die "$1 has a UDF file system, which Windows 2000 and XP read in place of its ISO 9660 names, and bsdtar cannot read UDF: check the folder it was made from" ;;
-    joliet) IMAGE_FS="Joliet, the long names Windows 2000 and XP read (Rock Ridge, which Linux shows, they never read)" ;;
-    iso9660) IMAGE_FS="ISO 9660 without Joliet: Windows 2000 and XP read only these names, not the Rock Ridge ones Linux shows" ;;
+    joliet) IMAGE_FS="Joliet, the long names Windows 2000 and XP read; Rock Ridge they never read" ;;
+    iso9660) IMAGE_FS="ISO 9660 without Joliet, the 8.3 names Windows 2000 and XP read; Rock Ridge, which Linux shows, they never read" ;;
     *) hda_die "$1 holds no ISO 9660 file system: not a CD or DVD image that Windows 2000 or XP reads" ;;
     esac
     rm -rf "$2" && mkdir -p "$2"
@@ -47,11 +47,12 @@ image_read() {
     export HDA_IMAGE_READ="$key|$IMAGE_FS"
 }
 
-# image_cut_forms DISC RELATIVE_PATH: the names in the path's folder that ISO 9660 would cut
-# its last part to when mastered without Joliet: eight characters, the extension's first
-# three, and a numbered tail where cut names collide (KB888110.EXE for KB888111XPSP2.exe).
+# image_cut_forms DISC RELATIVE_PATH: for a file the image lacks, the names in its folder that
+# ISO 9660 would cut its name to when mastered without Joliet (eight characters, the
+# extension's first three, a numbered tail where cut names collide: KB888110.EXE for
+# KB888111XPSP2.exe), in one line that says what to do; nothing when there are none.
 image_cut_forms() {
-    local folder name=${2##*/} base ext entry cut common
+    local folder name=${2##*/} base ext entry cut common found=""
     folder=$(shadow_find "$1" "$(dirname "$2")") || return 0
     base=${name%.*} ext=""
     [ "$base" == "$name" ] || ext=${name##*.}
@@ -66,6 +67,7 @@ image_cut_forms() {
         [ ${#cut} -eq 8 ] || continue
         common=0
         while [ "${cut:common:1}" == "${base:common:1}" ]; do common=$((common + 1)); done
-        [[ "${cut:common}" =~ ^[0-9]*$ ]] && printf '%s ' "${entry##*/}"
+        [[ "${cut:common}" =~ ^[0-9]*$ ]] && found+=" ${entry##*/}"
     done
+    [ -z "$found" ] || echo "the image holds only 8.3 names cut from it,$found; master it with Joliet, whose long names Windows 2000 and XP read"
 }
