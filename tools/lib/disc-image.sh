@@ -10,11 +10,11 @@
 image_file_system() {
     local sector desc iso="" joliet="" udf=""
     for ((sector = 16; sector < 80; sector++)); do
-        desc=$(od -An -c -j $((sector * 2048)) -N 6 "$1" | tr -d ' \n')
+        desc=$(od -An -c -j $((sector * 2048)) -N 6 "$1" 2>/dev/null | tr -d ' \n')
         case $desc in
         001CD001) iso=1 ;;
         # A supplementary descriptor is Joliet's by its UCS-2 escape sequence.
-        002CD001) [[ "$(od -An -c -j $((sector * 2048 + 88)) -N 3 "$1" | tr -d ' ')" == %/[@CE] ]] && joliet=1 ;;
+        002CD001) [[ "$(od -An -c -j $((sector * 2048 + 88)) -N 3 "$1" 2>/dev/null | tr -d ' ')" == %/[@CE] ]] && joliet=1 ;;
         *NSR02 | *NSR03) udf=1 ;;
         *CD001 | *BEA01 | *TEA01 | *BOOT2 | *CDW02) ;;
         *) break ;;

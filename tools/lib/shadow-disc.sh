@@ -39,7 +39,7 @@ shadow_find() {
         found=$(find "$current" -mindepth 1 -maxdepth 1 -iname "$part" -print -quit 2>/dev/null)
         [ -n "$found" ] || return 1
         current=$found
-        rel+=${rel:+/}$(basename "$found")
+        rel+=${rel:+/}${found##*/}
     done
     printf '%s' "$rel"
 }
