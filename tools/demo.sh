@@ -5,6 +5,7 @@
 #   make demo                                     sample disc, -S, Windows XP
 #   make demo ARGS="-S DEBUG"                     answers the two debug boxes, saves PNGs
 #   make demo DISC=/media/cdrom PROGRAM=Drivers/Audio   your disc, which is never run or changed
+#   make demo DISC=disc.iso                       its image, read as Windows 2000 and XP read it
 #   make demo WINDOWS=win2k                       another of Wine's versions (winxp64: 64-bit)
 # The same names work from the environment: ARGS=... tools/demo.sh
 set -euo pipefail
@@ -23,15 +24,19 @@ DISC=${DISC:-}
 PROGRAM=${PROGRAM:-Drivers/Audio}
 WINDOWS=${WINDOWS:-winxp}
 
-# Checked before anything is built, so a mistyped path fails at once.
-if [ -n "$DISC" ]; then
-    shadow_disc_args "$DISC" "$PROGRAM"
-    DISC=$SHADOW_DISC PROGRAM=$SHADOW_PROGRAM
+# Checked before anything is built, so a mistyped path fails at once; an image is read only
+# under Xvfb, once make deps has installed its reader.
+DISC_SHOWN=$DISC
+if [ -n "$DISC" ] && { [ ! -f "$DISC" ] || [ -n "${HDA_DEMO_UNDER_XVFB:-}" ]; }; then
+    shadow_disc_args "$DISC" "$PROGRAM" "$REPO/build/demo-image"
+    DISC_SHOWN=${SHADOW_IMAGE:-$SHADOW_DISC}
+    [ -z "$SHADOW_IMAGE" ] || DISC_SHOWN+=" (read as $IMAGE_FS)"
     demo_real=$(realpath -m "$DEMO_DIR")
-    [[ "$demo_real/" == "$DISC/"* ]] &&
-        hda_die "DISC=$DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
-    [[ "$DISC/" == "$demo_real/"* ]] &&
-        hda_die "DISC=$DISC lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
+    [[ "$demo_real/" == "$SHADOW_DISC/"* ]] &&
+        hda_die "DISC=$SHADOW_DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
+    [[ "${SHADOW_IMAGE:-$SHADOW_DISC}/" == "$demo_real/"* ]] &&
+        hda_die "DISC=${SHADOW_IMAGE:-$SHADOW_DISC} lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
+    DISC=${SHADOW_IMAGE:-$SHADOW_DISC} DISC_DIR=$SHADOW_DISC PROGRAM=$SHADOW_PROGRAM
 fi
 case $WINDOWS in
 win2k | winxp | win2003 | winxp64 | nt40 | win95 | win98 | winme | win7 | win10) ;;
@@ -94,9 +99,9 @@ SHADOW_WORK_DIR=$DEMO_DIR
 SHADOW=$DEMO_DIR/disc
 what="a sample driver disc under build/demo/disc: stand-in packages and helpers, empty INF files"
 [ -n "$DISC" ] && SHADOW=$DEMO_DIR/shadow &&
-    what="a shadow of $DISC under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
+    what="a shadow of $DISC_SHOWN under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
 hda_say "laying $what"
-shadow_lay "$SHADOW" "$PROGRAM" "$DISC"
+shadow_lay "$SHADOW" "$PROGRAM" "${DISC:+$DISC_DIR}"
 
 hda_say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
 shadow_setup "$WINDOWS" "$SHADOW"
@@ -117,13 +122,14 @@ echo
 echo "hdasetup demo: what the program did"
 row program "$WIN_PROGRAM $ARGS"
 more "$HDA_BUILD_LABEL"
-[ -n "$DISC" ] && more "D: is a shadow of $DISC (build/demo/shadow); nothing on the disc was run or changed"
+[ -n "$DISC" ] && more "D: is a shadow of $DISC_SHOWN (build/demo/shadow); nothing on the disc was run or changed"
 [ -n "$DISC" ] || more "D: is the sample disc (build/demo/disc)"
 
 build=$os_build
 [ "$os_platform" == 1 ] && build=$((os_build & 0xFFFF))
 row Windows "the prefix reports platform $os_platform, version $os_major.$os_minor, build $build, service pack \"$os_text\" (Wine's '$WINDOWS')"
 package=$(hda_log_first "$SHADOW_LOG" package-start || true)
+h_start=$(shadow_event_ns helper-start) # also when no package started: a disc that lacks it
 case $package in
 *"$HDA_PACKAGE_SRVRTM"*) seen="Windows Server 2003 or XP x64 (5.2)" ;;
 *"$HDA_PACKAGE_XPSP1"*) seen="Windows XP with Service Pack 1" ;;
@@ -137,7 +143,6 @@ if [ -n "$package" ]; then
     row package "$package"
     p_start=$(shadow_event_ns package-start)
     p_end=$(shadow_event_ns package-end)
-    h_start=$(shadow_event_ns helper-start)
     if [ -n "$p_end" ]; then
         # The program goes on with a debug box, the helper, or the marker, whichever is first.
         next=$(printf '%s\n' "$(head -n 1 "$SHADOW_LOG.seen")" "$h_start" "$SHADOW_END_NS" |
@@ -184,7 +189,8 @@ row "exit code" "$SHADOW_EXIT, after $(shadow_seconds "$SHADOW_START_NS" "$SHADO
 if [ -n "$DISC" ]; then
     missing=$(for r in "${SHADOW_ROWS[@]}"; do
         IFS='|' read -r kind rel found <<<"$r"
-        [ "$found" != MISSING ] || printf '  %-8s D:\\%s\n' "$kind" "${rel//\//\\}"
+        [ "$found" != MISSING ] || printf '  %-8s D:\\%s%s\n' "$kind" "${rel//\//\\}" \
+            "$([ -z "$SHADOW_IMAGE" ] || image_cut_forms "$DISC_DIR" "$rel" | sed 's/^/: /')"
     done)
     echo
     [ -z "$missing" ] && echo "the disc has every file the program may start or name" ||

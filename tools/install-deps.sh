@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on Debian 12, and nothing when it is all there:
 # MinGW-w64 (i686, and x86-64 for the twin build), Wine with its 32-bit part, Xvfb, clang 14
-# with libFuzzer, and the Japanese locale for the code page 932 tests. Safe to run again.
+# with libFuzzer, the Japanese locale for the code page 932 tests, and the disc-image tools. Safe to run again.
 # With PACKAGE... given, those Debian packages instead (the emulated guest's tools).
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth locales e2fsprogs clang-14 libclang-rt-14-dev
-          imagemagick x11-utils) # the last two: the demo's screenshots of the program's boxes
+          imagemagick x11-utils # the demo's screenshots of the program's boxes
+          libarchive-tools xorriso) # disc images: bsdtar reads them, xorriso makes the tests' own
 [ $# -eq 0 ] || packages=("$@")
 
 missing=()

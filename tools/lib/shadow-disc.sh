@@ -6,6 +6,8 @@
 
 # shellcheck source=wine.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
+# shellcheck source=disc-image.sh
+source "$(dirname "${BASH_SOURCE[0]}")/disc-image.sh"
 
 # shadow_folders PROGRAM_FOLDER: SHADOW_FOLDER, the folder relative to the disc root with a
 # trailing slash ("" for the root), and SHADOW_BASE, where the program looks for the helper.
@@ -37,16 +39,25 @@ shadow_find() {
         found=$(find "$current" -mindepth 1 -maxdepth 1 -iname "$part" -print -quit 2>/dev/null)
         [ -n "$found" ] || return 1
         current=$found
-        rel+=${rel:+/}$(basename "$found")
+        rel+=${rel:+/}${found##*/}
     done
     printf '%s' "$rel"
 }
 
-# shadow_disc_args DISC PROGRAM_FOLDER: checks a disc and the program's folder on it as the
-# demo and disc-check take them, and stops with what is wrong; sets SHADOW_DISC (the disc's
-# real path) and SHADOW_PROGRAM (the folder as it is on the disc, relative, "" for the root).
+# shadow_disc_args DISC PROGRAM_FOLDER [IMAGE_DIR]: checks a disc and the program's folder on
+# it as the demo and disc-check take them, and stops with what is wrong; sets SHADOW_DISC (the
+# disc's real path) and SHADOW_PROGRAM (the folder as it is on the disc, relative, "" for the
+# root). A DISC that is a file is an image, read into IMAGE_DIR as Windows would read it:
+# SHADOW_DISC is then that folder, SHADOW_IMAGE the image's real path and IMAGE_FS its
+# file system (SHADOW_IMAGE is "" for a folder).
 shadow_disc_args() {
-    [ -d "$1" ] || hda_die "the disc folder '$1' does not exist (give the root folder of a driver disc)"
+    SHADOW_IMAGE=""
+    if [ -f "$1" ]; then
+        image_read "$1" "$3"
+        SHADOW_IMAGE=$(realpath "$1")
+        set -- "$3" "$2"
+    fi
+    [ -d "$1" ] || hda_die "the disc folder '$1' does not exist (give the root folder of a driver disc, or its image)"
     SHADOW_DISC=$(cd "$1" && pwd -P)
     local target
     case $2 in
@@ -54,11 +65,21 @@ shadow_disc_args() {
     *) target=$(realpath -m "$SHADOW_DISC/$2") ;;
     esac
     [ "$target" == "$SHADOW_DISC" ] || [[ "$target" == "$SHADOW_DISC/"* ]] ||
-        hda_die "the program folder '$2' is outside the disc '$SHADOW_DISC' (give a folder on the disc, e.g. Drivers/Audio)"
+        hda_die "the program folder '$2' is outside the disc '${SHADOW_IMAGE:-$SHADOW_DISC}' (give a folder on the disc, e.g. Drivers/Audio)"
     SHADOW_PROGRAM=${target#"$SHADOW_DISC"}
     SHADOW_PROGRAM=${SHADOW_PROGRAM#/}
     [ -z "$SHADOW_PROGRAM" ] || SHADOW_PROGRAM=$(shadow_find "$SHADOW_DISC" "$SHADOW_PROGRAM") ||
-        hda_die "the program folder '$2': there is no such folder on the disc '$SHADOW_DISC'"
+        hda_die "the program folder '$2': there is no such folder on the disc '${SHADOW_IMAGE:-$SHADOW_DISC}'"
+}
+
+# shadow_needed PROGRAM_FOLDER: each file the program may start or name, one
+# "kind|path relative to the disc|its stand-in" a line.
+shadow_needed() {
+    shadow_folders "$1"
+    local rel
+    for rel in "${HDA_PACKAGES[@]}"; do echo "package|$SHADOW_FOLDER$(hda_unix "$rel")|standin_package.exe"; done
+    for rel in "$HDA_HELPER_32" "$HDA_HELPER_64"; do echo "helper|$SHADOW_BASE$(hda_unix "$rel")|standin_helper.exe"; done
+    for rel in "$HDA_INF_32" "$HDA_INF_64"; do echo "inf|$SHADOW_BASE$(hda_unix "$rel")|"; done
 }
 
 # shadow_lay SHADOW PROGRAM_FOLDER [DISC]: lays the shadow disc. Without DISC it is the
@@ -69,21 +90,15 @@ shadow_disc_args() {
 shadow_lay() {
     local shadow=$1 disc=${3:-}
     shadow_folders "$2"
-    local program=$SHADOW_FOLDER base=$SHADOW_BASE
+    local program=$SHADOW_FOLDER
     rm -rf "$shadow"
     mkdir -p "$shadow/$program"
     cp "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" "$shadow/${program}hdasetup.exe"
     SHADOW_ROWS=()
-    local rel
-    for rel in "${HDA_PACKAGES[@]}"; do
-        shadow_place package "$shadow" "$program$(hda_unix "$rel")" "$disc" standin_package.exe
-    done
-    for rel in "$HDA_HELPER_32" "$HDA_HELPER_64"; do
-        shadow_place helper "$shadow" "$base$(hda_unix "$rel")" "$disc" standin_helper.exe
-    done
-    for rel in "$HDA_INF_32" "$HDA_INF_64"; do
-        shadow_place inf "$shadow" "$base$(hda_unix "$rel")" "$disc" ""
-    done
+    local kind rel standin
+    while IFS='|' read -r kind rel standin; do
+        shadow_place "$kind" "$shadow" "$rel" "$disc" "$standin"
+    done < <(shadow_needed "$2")
 }
 
 shadow_place() {
