@@ -147,18 +147,24 @@ hda_prefix() {
         wineserver -w
         touch "$WINEPREFIX/.hda-ready"
     fi
-    # A server left from another X display could show no boxes on this one.
+    # A server left from another X display could show no boxes on this one. -k only asks it
+    # to go: the next start waits until it has.
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
 }
 
 hda_stop_wine() { [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null || true; }
 
 # hda_import_reg FILE: a REGEDIT4 file, lines without line ends, imported in one Wine
 # start (each `reg` call would cost one).
+# The first import into a fresh prefix failed once in a fresh clone's test run, with nothing
+# said and not again in a row of retries: a second try, and its words kept for the message.
 hda_import_reg() {
     sed -i 's/$/\r/' "$1"
-    hda_wine regedit /S "$(hda_winpath "$1")" >/dev/null 2>&1 ||
-        hda_wine_failed "import $1 with regedit" /dev/null
+    local log=$WINEPREFIX.regedit.log
+    hda_wine regedit /S "$(hda_winpath "$1")" >"$log" 2>&1 ||
+        { wineserver -w 2>/dev/null; hda_wine regedit /S "$(hda_winpath "$1")" >>"$log" 2>&1; } ||
+        hda_wine_failed "import $1 with regedit" "$log"
 }
 
 # hda_version_reg PRESET | hda_version_reg MAJOR.MINOR BUILD TEXT: the registry lines that
