@@ -145,6 +145,16 @@ bool IsRemovable(DWORD dwAttributes, DWORD dwListedAttributes, bool bFolderOnly)
     // A folder goes only when it is empty, which Windows checks.
     return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) || !bFolderOnly;
 }
+
+// The handle, once it has said what it is; closed when it cannot.
+HANDLE Described(CHost& host, HANDLE hEntry, BY_HANDLE_FILE_INFORMATION& info) {
+    if (!host.GetFileInformationByHandle(hEntry, &info)) {
+        host.CloseHandle(hEntry);
+        return INVALID_HANDLE_VALUE;
+    }
+    return hEntry;
+}
+
 // The top, by its path, as itself: a link not followed.
 HANDLE OpenEntry(CHost& host, const char* lpPath, DWORD dwAccess,
                  BY_HANDLE_FILE_INFORMATION& info) {
@@ -153,11 +163,7 @@ HANDLE OpenEntry(CHost& host, const char* lpPath, DWORD dwAccess,
                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (hEntry == INVALID_HANDLE_VALUE)
         return hEntry;
-    if (!host.GetFileInformationByHandle(hEntry, &info)) {
-        host.CloseHandle(hEntry);
-        return INVALID_HANDLE_VALUE;
-    }
-    return hEntry;
+    return Described(host, hEntry, info);
 }
 
 HANDLE OpenChild(CHost& host, HANDLE hFolder, const UNICODE_STRING& name, DWORD dwAccess,
@@ -170,11 +176,7 @@ HANDLE OpenChild(CHost& host, HANDLE hFolder, const UNICODE_STRING& name, DWORD 
     if (!NT_SUCCESS(
             host.NtOpenFile(&hEntry, dwAccess, &attributes, &io, ENTRY_SHARING, CHILD_OPTIONS)))
         return INVALID_HANDLE_VALUE;
-    if (!host.GetFileInformationByHandle(hEntry, &info)) {
-        host.CloseHandle(hEntry);
-        return INVALID_HANDLE_VALUE;
-    }
-    return hEntry;
+    return Described(host, hEntry, info);
 }
 
 // Removes an entry named relative to a held folder as what its own handle says it is, through
