@@ -6,7 +6,7 @@ set -euo pipefail
 HDA_CALLER=bench
 # shellcheck source=lib/shadow-disc.sh
 source "$(dirname "$0")/lib/shadow-disc.sh"
-hda_under_xvfb "$0" "$@"
+hda_start_xvfb
 hda_need_build
 
 REPO=$HDA_REPO WORK=${HDA_WINE_DIR:-$HDA_REPO/build/bench} OUT=$HDA_REPO/docs/performance.md

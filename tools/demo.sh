@@ -15,29 +15,11 @@ HDA_CALLER=demo
 source "$(dirname "${BASH_SOURCE[0]}")/lib/shadow-disc.sh"
 REPO=$HDA_REPO
 DEMO_DIR=$REPO/build/demo
-# Under Xvfb the settings come back under names of our own: xvfb-run uses ARGS itself.
-if [ -n "${HDA_DEMO_UNDER_XVFB:-}" ]; then
-    ARGS=$HDA_DEMO_ARGS DISC=$HDA_DEMO_DISC PROGRAM=$HDA_DEMO_PROGRAM WINDOWS=$HDA_DEMO_WINDOWS
-fi
 ARGS=${ARGS:--S}
 DISC=${DISC:-}
 PROGRAM=${PROGRAM:-Drivers/Audio}
 WINDOWS=${WINDOWS:-winxp}
 
-# Checked before anything is built, so a mistyped path fails at once; an image is read only
-# under Xvfb, once make deps has installed its reader.
-DISC_SHOWN=$DISC
-if [ -n "$DISC" ] && { [ ! -f "$DISC" ] || [ -n "${HDA_DEMO_UNDER_XVFB:-}" ]; }; then
-    shadow_disc_args "$DISC" "$PROGRAM" "$REPO/build/demo-image"
-    DISC_SHOWN=${SHADOW_IMAGE:-$SHADOW_DISC}
-    [ -z "$SHADOW_IMAGE" ] || DISC_SHOWN+=" (read as $IMAGE_FS)"
-    demo_real=$(realpath -m "$DEMO_DIR")
-    [[ "$demo_real/" == "$SHADOW_DISC/"* ]] &&
-        hda_die "DISC=$SHADOW_DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
-    [[ "${SHADOW_IMAGE:-$SHADOW_DISC}/" == "$demo_real/"* ]] &&
-        hda_die "DISC=${SHADOW_IMAGE:-$SHADOW_DISC} lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
-    DISC=${SHADOW_IMAGE:-$SHADOW_DISC} DISC_DIR=$SHADOW_DISC PROGRAM=$SHADOW_PROGRAM
-fi
 case $WINDOWS in
 win2k | winxp | win2003 | winxp64 | nt40 | win95 | win98 | winme | win7 | win10) ;;
 *) hda_die "WINDOWS=$WINDOWS: use one of win2k winxp win2003 winxp64 nt40 win95 win98 winme win7 win10" ;;
@@ -50,6 +32,24 @@ check_windows() {
 }
 [ -n "$HDA_BUILD_CHOSEN" ] && check_windows
 
+# check_disc: the disc and the program's folder on it, as the shadow will take them. An image
+# is read only once make deps has installed its reader; a folder is checked before anything
+# is built, so a mistyped path fails at once.
+DISC_SHOWN=$DISC
+check_disc() {
+    shadow_disc_args "$DISC" "$PROGRAM" "$REPO/build/demo-image"
+    DISC_SHOWN=${SHADOW_IMAGE:-$SHADOW_DISC}
+    [ -z "$SHADOW_IMAGE" ] || DISC_SHOWN+=" (read as $IMAGE_FS)"
+    local demo_real
+    demo_real=$(realpath -m "$DEMO_DIR")
+    [[ "$demo_real/" == "$SHADOW_DISC/"* ]] &&
+        hda_die "DISC=$SHADOW_DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
+    [[ "${SHADOW_IMAGE:-$SHADOW_DISC}/" == "$demo_real/"* ]] &&
+        hda_die "DISC=${SHADOW_IMAGE:-$SHADOW_DISC} lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
+    DISC=${SHADOW_IMAGE:-$SHADOW_DISC} DISC_DIR=$SHADOW_DISC PROGRAM=$SHADOW_PROGRAM
+}
+[ -z "$DISC" ] || [ -f "$DISC" ] || check_disc
+
 # make_step MAKE_ARGS...: one step of the build, its output in build/demo/build.log.
 make_step() {
     if ! make -C "$REPO" --no-print-directory "$@" >>"$DEMO_DIR/build.log" 2>&1; then
@@ -58,36 +58,32 @@ make_step() {
     fi
 }
 
-if [ -z "${HDA_DEMO_UNDER_XVFB:-}" ]; then
-    mkdir -p "$DEMO_DIR"
-    : >"$DEMO_DIR/build.log"
-    build=""
-    if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
-        hda_say "installing what is missing (make deps; log in build/demo/build.log)"
-        make_step deps
-        # Only what runs here: the unit and contract tests, and the other build, would
-        # double a first demo's wait.
-        hda_build_chosen
-        build=win32
-        [ -n "$HDA_TWIN" ] && build=win64
-    fi
+mkdir -p "$DEMO_DIR"
+: >"$DEMO_DIR/build.log"
+build=""
+if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
+    hda_say "installing what is missing (make deps; log in build/demo/build.log)"
+    make_step deps
+    # Only what runs here: the unit and contract tests, and the other build, would
+    # double a first demo's wait.
     hda_build_chosen
-    check_windows
-    export HDA_DEMO_UNDER_XVFB=1 HDA_DEMO_ARGS=$ARGS HDA_DEMO_DISC=$DISC
-    export HDA_DEMO_PROGRAM=$PROGRAM HDA_DEMO_WINDOWS=$WINDOWS HDA_DEMO_BUILD=$build
-    unset ARGS
-    hda_say "starting a virtual X display (Xvfb)"
-    hda_under_xvfb "$0"
+    build=win32
+    [ -n "$HDA_TWIN" ] && build=win64
 fi
+hda_build_chosen
+check_windows
+[ -z "$DISC" ] || [ ! -f "$DISC" ] || check_disc
+hda_say "starting a virtual X display (Xvfb)"
+hda_start_xvfb
 
 # A first run makes its prefix while the build runs: each takes a good part of the wait.
 builder=""
-if [ -n "${HDA_DEMO_BUILD:-}" ]; then
-    hda_say "building ${HDA_DEMO_BUILD}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
-    make_step demo-build DEMO_BUILD="$HDA_DEMO_BUILD" &
+if [ -n "$build" ]; then
+    hda_say "building ${build}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
+    make_step demo-build DEMO_BUILD="$build" &
     builder=$!
     # Stopped early (the prefix failed), the demo still leaves no build running behind it.
-    trap 'if [ -n "$builder" ]; then wait "$builder" 2>/dev/null || true; fi' EXIT
+    trap 'if [ -n "$builder" ]; then wait "$builder" 2>/dev/null || true; fi; hda_stop_xvfb' EXIT
 fi
 arch=win32 && [ "$WINDOWS" == "winxp64" ] && arch=win64
 hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"

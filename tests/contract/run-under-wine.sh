@@ -6,7 +6,7 @@
 set -euo pipefail
 HDA_CALLER=contract
 source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/wine.sh"
-hda_under_xvfb "$0" "$@"
+hda_start_xvfb
 hda_need_build
 [ -f "$HDA_BUILD_DIR/contract/contract_tests.exe" ] ||
     hda_die "$HDA_BUILD_DIR/contract/contract_tests.exe is missing: build it first with 'make' in $HDA_REPO"

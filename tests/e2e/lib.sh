@@ -6,7 +6,7 @@ set -euo pipefail
 HDA_CALLER=$(basename "$0" .sh)
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/shadow-disc.sh"
-hda_under_xvfb "$0" "$@"
+hda_start_xvfb
 
 REPO=$HDA_REPO
 WINE_DIR=${HDA_WINE_DIR:-$REPO/build/wine}

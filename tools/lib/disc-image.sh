@@ -25,14 +25,9 @@ image_file_system() {
 
 # image_read IMAGE DIR: the image's files under the names Windows 2000 and XP would see, laid
 # anew in DIR; IMAGE_FS says which file system that was. Stops with one line on an image it
-# cannot read so. A second call for the same image, from the run under Xvfb, finds it read.
+# cannot read so.
 image_read() {
-    local key fs err read=${HDA_IMAGE_READ:-}
-    key="$(realpath "$1")|$(stat -c %s.%Y "$1")"
-    if [ "${read%|*}" == "$key" ] && [ -d "$2" ]; then
-        IMAGE_FS=${read##*|}
-        return
-    fi
+    local fs err
     command -v bsdtar >/dev/null || hda_die "bsdtar, which reads disc images, is missing: run make deps"
     fs=$(image_file_system "$1")
     case $fs in
@@ -44,7 +39,6 @@ image_read() {
     rm -rf "$2" && mkdir -p "$2"
     err=$(bsdtar -x -f "$1" -C "$2" --options 'iso9660:!rockridge' 2>&1) ||
         hda_die "bsdtar could not read $1: $(tail -n 1 <<<"$err")"
-    export HDA_IMAGE_READ="$key|$IMAGE_FS"
 }
 
 # image_cut_forms DISC RELATIVE_PATH: for a file the image lacks, the names in its folder that

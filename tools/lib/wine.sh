@@ -23,15 +23,36 @@ hda_die() {
     exit 2
 }
 
-# hda_under_xvfb SCRIPT [ARGS...]: runs the script again under a virtual X display, unless
-# it already runs under one. Wine's window functions need a display, and a wineserver
-# started without one stays without one.
-hda_under_xvfb() {
-    [ -n "${HDA_UNDER_XVFB:-}" ] && return 0
-    command -v xvfb-run >/dev/null ||
-        hda_die "xvfb-run is not installed: run tools/install-deps.sh as root"
-    export HDA_UNDER_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$@"
+# hda_start_xvfb: a virtual X display of this script's own, started once on a free display
+# number (Xvfb picks it and says which with -displayfd), exported as DISPLAY and stopped when
+# the script exits. Wine's window functions need a display, and a wineserver started
+# without one stays without one. A script with an EXIT trap of its own calls hda_stop_xvfb
+# from it.
+HDA_XVFB_PID=""
+hda_start_xvfb() {
+    [ -z "$HDA_XVFB_PID" ] || return 0
+    command -v Xvfb >/dev/null || hda_die "Xvfb is not installed: run tools/install-deps.sh as root"
+    local dir number=""
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/hda-xvfb-XXXXXX")
+    mkfifo "$dir/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/log" 2>&1 &
+    HDA_XVFB_PID=$!
+    trap hda_stop_xvfb EXIT
+    # The read blocks until Xvfb has its display, or gets nothing when Xvfb ends first.
+    read -r -t 30 number <"$dir/display" || true
+    [ -n "$number" ] || {
+        tail -n 3 "$dir/log" >&2
+        rm -rf "$dir"
+        hda_die "Xvfb did not start (above)"
+    }
+    rm -rf "$dir"
+    export DISPLAY=:$number
+}
+hda_stop_xvfb() {
+    [ -n "$HDA_XVFB_PID" ] || return 0
+    kill "$HDA_XVFB_PID" 2>/dev/null || true
+    wait "$HDA_XVFB_PID" 2>/dev/null || true
+    HDA_XVFB_PID=""
 }
 
 # Said wherever the host's kind is needed and cannot be told: without Wine's 32-bit loader
@@ -118,7 +139,7 @@ hda_standin() { hda_winpath "$HDA_BUILD_DIR/standins/standin_$1.exe"; }
 # what to do, then the script stops.
 hda_wine_failed() {
     local advice="Remove the prefix $WINEPREFIX to have it made again, and check that tools/install-deps.sh has installed Wine completely."
-    [ -z "${DISPLAY:-}" ] && advice="There is no X display: run it through xvfb-run, or install xvfb."
+    [ -z "${DISPLAY:-}" ] && advice="There is no X display: install xvfb (tools/install-deps.sh)."
     grep -qi 'exec format error' "$2" 2>/dev/null &&
         advice="The kernel refuses 32-bit programs: unset HDA_HOST_RUNS_32BIT (or set it to no) so that the x86-64 build runs under $HDA_WINE64_LOADER."
     { [ -s "$2" ] && tail -n 5 "$2" | sed 's/^/    /'; } >&2
