@@ -172,17 +172,17 @@ def verdict(record):
         elif r.get("missing"):
             lacking.setdefault(windows_label(r), []).extend(problems(r) or ["!"])
     bad = [w for w in lacking if w in supported]
-    who = "every supported Windows" + (" that ran" if any(
-        r.get("supported", True) for r in rows if not ran(r)) else "")
+    that_ran = " that ran" if any(r.get("supported", True) for r in rows if not ran(r)) else ""
     if not supported:
         headline = "no supported Windows ran: nothing is vouched for."
     elif bad:
         headline = "%d of the %d supported Windows%s would start a file the disc lacks:" % (
-            len(bad), len(supported), who[len("every supported Windows"):])
+            len(bad), len(supported), that_ran)
     elif lacking:
-        headline = who + " finds every file it starts on the disc; one it does not support would not:"
+        headline = "every supported Windows%s finds every file it starts on the disc; " \
+            "one it does not support would not:" % that_ran
     else:
-        headline = who + " finds every file it starts on the disc."
+        headline = "every supported Windows%s finds every file it starts on the disc." % that_ran
     return ("Verdict: " + headline,
             [(w, ", ".join(unique(said))) for w, said in lacking.items()], list(not_run.items()))
 
