@@ -314,8 +314,8 @@ def render_markdown(record):
     out += ["", "**The disc and its exe**", ""]  # a paragraph, or the lists would merge
     out += ["- " + md_text(label + ": " + text if label else text) for label, text in head_facts(record)]
     out += ["", md_row(md_text(c) for c in HEADERS), md_row("---" for _ in HEADERS)]
-    for row in full_rows(record):
-        out.append(md_row(md_code(c, in_table=True) if i in (3, 5) and c not in ("-", "(nothing started)")
+    for r, row in zip(record.get("rows") or [], full_rows(record)):  # command lines as code
+        out.append(md_row(md_code(c, in_table=True) if ran(r) and i in (3, 5) and c not in ("-", "(nothing started)")
                           else md_text(c) for i, c in enumerate(row)))
     out += ["", md_text(last_line(record))]
     return "\n".join(line for line in out if line is not None) + "\n"
