@@ -9,6 +9,33 @@ extern int (*ImportedGetMainArgs)(int*, char***, char***, int,
                                   StartupInfo*) __asm__("__imp____getmainargs");
 }
 
+// Calls never run, each followed by an instruction that reads the result register without
+// naming it, or among other registers: the check must refuse each by its name. The last
+// clears the register before testing it, which decides nothing, and must pass.
+__attribute__((naked)) void NeverRun() {
+    __asm__(R"(
+    call ___getmainargs
+    cltd
+    call *__imp____getmainargs
+    mull %ecx
+    movl __imp____getmainargs, %edx
+    call *%edx
+    imull %ecx
+    call ___getmainargs
+    divl %ecx
+    call ___getmainargs
+    idivl %ecx
+    call ___getmainargs
+    xchgl %eax, %ecx
+    call ___getmainargs
+    pushl %eax
+    call ___getmainargs
+    xorl %eax, %eax
+    testl %eax, %eax
+    ret
+)");
+}
+
 int main() {
     int argc = 0;
     char **argv = nullptr, **env = nullptr;
