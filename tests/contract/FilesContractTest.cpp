@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <map>
 
@@ -379,7 +380,8 @@ TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
     HANDLE hDir = host.CreateFileA(dir.c_str(), LIST_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, NOT_FOLLOWED, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hDir);
-    auto openChild = [&](const char* name, DWORD access, HANDLE& hChild) {
+    auto openChild = [&](const char* name, DWORD access, HANDLE& hChild,
+                         void (*spoil)(OBJECT_ATTRIBUTES&) = nullptr) {
         WCHAR szName[MAX_PATH];
         ULONG nBytes = 0;
         host.RtlMultiByteToUnicodeN(szName, sizeof(szName), &nBytes, name,
@@ -387,6 +389,8 @@ TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
         UNICODE_STRING objectName = {static_cast<WORD>(nBytes), static_cast<WORD>(nBytes), szName};
         OBJECT_ATTRIBUTES attributes;
         InitRelativeName(attributes, hDir, &objectName);
+        if (spoil != nullptr)
+            spoil(attributes);
         IO_STATUS_BLOCK io;
         return NT_SUCCESS(host.NtOpenFile(
             &hChild, access, &attributes, &io, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -406,6 +410,28 @@ TEST_F(FilesContract, NativeCallsListOpenAndDeleteThroughHandles) {
     }
     HANDLE hMissing = nullptr;
     EXPECT_FALSE(openChild("missing", FILE_READ_ATTRIBUTES | SYNCHRONIZE, hMissing));
+
+    // Windows refuses a record with a wrong size, a flag that is none, or a security
+    // descriptor or quality of service it cannot read, as it refuses one left uninitialised.
+    // Wine (8.0) checks the size and the descriptor only.
+    static BYTE garbage[64];
+    std::memset(garbage, 0xFE, sizeof(garbage));
+    const std::pair<void (*)(OBJECT_ATTRIBUTES&), bool> records[] = {
+        {[](OBJECT_ATTRIBUTES& a) { a.Length = 0; }, true},
+        {[](OBJECT_ATTRIBUTES& a) { a.Attributes |= 0x1; }, false},
+        {[](OBJECT_ATTRIBUTES& a) { a.SecurityDescriptor = garbage; }, true},
+        {[](OBJECT_ATTRIBUTES& a) {
+             a.SecurityQualityOfService = reinterpret_cast<PVOID>(UINTPTR_MAX / 255 * 254);
+         },
+         false},
+    };
+    for (const auto& r : records) {
+        HANDLE hChild = nullptr;
+        EXPECT_EQ(!r.second && world->IsWine(),
+                  openChild("noext", FILE_READ_ATTRIBUTES | SYNCHRONIZE, hChild, r.first))
+            << "record " << &r - records;
+        host.CloseHandle(hChild);
+    }
 
     const DWORD REMOVE = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
     struct {
