@@ -44,7 +44,7 @@ TEST(SkipProgramName, QuotedAndUnquotedNames) {
     EXPECT_STREQ("-S", CWinApp::SkipProgramName("\"C:\\My Disc\\hdasetup.exe\" -S"));
     EXPECT_STREQ("-S x", CWinApp::SkipProgramName("\"C:\\a b\\x.exe\"\t \x01-S x"));
     EXPECT_STREQ("", CWinApp::SkipProgramName("\"C:\\unterminated -S"));
-    EXPECT_STREQ("-S", CWinApp::SkipProgramName("C:\\hdasetup.exe -S"));
+    EXPECT_STREQ("-S", CWinApp::SkipProgramName("C:\\hdasetup.exe\t-S"));
     // Unquoted, the name ends at the first blank, whatever the file system holds.
     EXPECT_STREQ("Disc\\hdasetup.exe b -S",
                  CWinApp::SkipProgramName("C:\\My Disc\\hdasetup.exe b -S"));
@@ -110,6 +110,7 @@ TEST_F(InstallTest, InteractiveStartsShownWithoutWaitingAndStops) {
     EXPECT_EQ(static_cast<UINT>(SW_SHOW), host.m_launches[0].show);
     EXPECT_EQ(0u, host.m_now);
     EXPECT_EQ(0, host.m_nWaits);
+    EXPECT_EQ(0, host.m_nOpenHandles);
     EXPECT_TRUE(host.m_boxes.empty());
     EXPECT_FALSE(host.Exists("C:\\csb.log"));
 }
