@@ -11,7 +11,7 @@ set(HDA_SANITIZE_OPTIONS -fsanitize=address,undefined -fno-sanitize-recover=all
 # Same sources as the plain build, so a file added there is checked here too.
 get_target_property(HDA_UNIT_SOURCES unit_tests SOURCES)
 
-hda_layers(_asan ${HDA_SANITIZE_OPTIONS})
+hda_layers(_asan ${HDA_SANITIZE_OPTIONS} ${HDA_TEST_INIT})
 target_link_options(hda_host_asan PUBLIC ${HDA_SANITIZE_OPTIONS})
 
 add_executable(unit_tests_asan ${HDA_UNIT_SOURCES})

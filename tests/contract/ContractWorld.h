@@ -12,6 +12,8 @@ public:
     virtual ~CContractWorld() = default;
 
     virtual CHost& Host() = 0;
+    // Wine lets a few things pass that Windows refuses; a case says which.
+    virtual bool IsWine() = 0;
     // An empty directory of this test's own, as a full path without a trailing backslash.
     virtual std::string Root() = 0;
 

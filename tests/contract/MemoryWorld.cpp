@@ -17,6 +17,7 @@ public:
     }
 
     CHost& Host() override { return m_host; }
+    bool IsWine() override { return false; }
     std::string Root() override { return ROOT; }
 
     void MakeDirectory(const std::string& path, DWORD dwAttributes) override {

@@ -64,6 +64,9 @@ public:
     }
 
     CHost& Host() override { return m_host; }
+    bool IsWine() override {
+        return ::GetProcAddress(::GetModuleHandleA("ntdll"), "wine_get_version") != nullptr;
+    }
     std::string Root() override { return ROOT; }
 
     void MakeDirectory(const std::string& path, DWORD dwAttributes) override {

@@ -126,8 +126,10 @@ HANDLE CMemoryHost::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
 BOOL CMemoryHost::GetFileInformationByHandle(HANDLE hFile,
                                              BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
     auto it = m_files.find(reinterpret_cast<uintptr_t>(hFile));
-    // A device has no file information to give.
-    if (it == m_files.end() || it->second.node == &m_device)
+    // A device has no file information to give; a handle that may not read attributes is
+    // refused it (GENERIC_WRITE does not grant that).
+    if (it == m_files.end() || it->second.node == &m_device ||
+        (it->second.access & FILE_READ_ATTRIBUTES) == 0)
         return FALSE;
     const Node* node = FileOf(it->second.node);
     std::memset(lpFileInformation, 0, sizeof(*lpFileInformation));

@@ -25,6 +25,9 @@ const NTSTATUS STATUS_SHARING_VIOLATION = static_cast<NTSTATUS>(0xC0000043);
 const NTSTATUS STATUS_DELETE_PENDING = static_cast<NTSTATUS>(0xC0000056);
 const NTSTATUS STATUS_DIRECTORY_NOT_EMPTY = static_cast<NTSTATUS>(0xC0000101);
 const NTSTATUS STATUS_CANNOT_DELETE = static_cast<NTSTATUS>(0xC0000121);
+// OBJ_INHERIT, OBJ_PERMANENT, OBJ_EXCLUSIVE, OBJ_CASE_INSENSITIVE, OBJ_OPENIF, OBJ_OPENLINK
+// and OBJ_KERNEL_HANDLE: every flag Windows 2000 takes.
+const ULONG OBJ_VALID_ATTRIBUTES = 0x000003F2;
 
 // Double-byte characters of code page 932, as UTF-16 characters of their own.
 const char16_t DOUBLE_BYTE_BASE = 0x4E00;
@@ -118,6 +121,15 @@ NTSTATUS CMemoryHost::NtOpenFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
                                  POBJECT_ATTRIBUTES ObjectAttributes,
                                  PIO_STATUS_BLOCK IoStatusBlock, ULONG ShareAccess,
                                  ULONG OpenOptions) {
+    // What Windows checks of the record before it looks at the name: its size, flags it
+    // knows (Windows 2000's), and a security descriptor and quality of service it reads
+    // when given. The walk gives neither, and one left uninitialised points at what Windows
+    // refuses, so any given is refused here.
+    if (ObjectAttributes->Length != sizeof(OBJECT_ATTRIBUTES) ||
+        (ObjectAttributes->Attributes & ~OBJ_VALID_ATTRIBUTES) != 0 ||
+        ObjectAttributes->SecurityDescriptor != nullptr ||
+        ObjectAttributes->SecurityQualityOfService != nullptr)
+        return STATUS_INVALID_PARAMETER;
     const UNICODE_STRING* pName = ObjectAttributes->ObjectName;
     const std::u16string name(pName->Buffer, pName->Length / sizeof(WCHAR));
     Note("NtOpenFile " + Ansi(name));

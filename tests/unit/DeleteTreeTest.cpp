@@ -229,9 +229,11 @@ TEST_P(DeleteTest, OddNamesStayDevicesAndUnreadableEntriesGo) {
              h.Deny(tree + "closed", FILE_LIST_DIRECTORY | FILE_TRAVERSE);
          },
          {}},
-        {"a folder named as a device is not entered",
+        {"a folder named as a device is not entered; COM0 and LPT0 are plain names",
          1252,
          [&](CMemoryHost& h) {
+             h.AddFile(tree + "com0\\in.txt");
+             h.AddFile(tree + "LPT0.d\\in.txt");
              h.AddFile(tree + "lpt1\\in.txt");
              h.AddFile(tree + "aux .d\\in.txt");
          },

@@ -20,6 +20,7 @@ TEST_F(InstallTest, HostWidthAnswers) {
         {"no IsWow64Process", false, TRUE, 1, false, "C:\\WINDOWS", false, 0},
         {"32-bit Windows", true, FALSE, 1, false, "C:\\WINDOWS", false, 0},
         {"64-bit Windows", true, TRUE, 1, false, "C:\\WINDOWS", true, 1},
+        {"lower-case drive letter", true, TRUE, 1, false, "c:\\windows", true, 1},
         {"no SysWow64", true, TRUE, 0, false, "C:\\WINDOWS", false, 1},
         {"SysWow64 a file", true, TRUE, 2, false, "C:\\WINDOWS", false, 1},
         {"Windows directory unreadable", true, TRUE, 1, true, "C:\\WINDOWS", false, 1},

@@ -34,6 +34,10 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
         bool written;
     } cases[] = {
         {"nothing", [](CMemoryHost&) {}, true},
+        {"Windows folder with a lower-case drive letter",
+         [](CMemoryHost& h) { h.m_strWindowsDir = "c:\\windows"; }, true},
+        {"Windows folder of 254 characters",
+         [](CMemoryHost& h) { h.m_strWindowsDir = "C:\\" + std::string(251, 'w'); }, true},
         {"old marker", [](CMemoryHost& h) { h.AddFile("C:\\csb.log", MARKER + "\r\n" + MARKER); },
          true},
         {"large file",
@@ -188,11 +192,5 @@ TEST_F(InstallTest, MarkerGoesToTheRootOfTheWindowsDrive) {
     app.WriteFinishLog();
     EXPECT_EQ(MARKER, host.FileData("D:\\csb.log"));
     EXPECT_EQ("other drive", host.FileData("C:\\csb.log"));
-}
-
-TEST_F(InstallTest, WindowsDirectoryOf254CharactersStillWorks) {
-    host.m_strWindowsDir = "C:\\" + std::string(251, 'w');
-    app.WriteFinishLog();
-    EXPECT_EQ(MARKER, host.FileData("C:\\csb.log"));
 }
 } // namespace
