@@ -287,8 +287,6 @@ def cmd_report(a):
 
 def main(argv):
     global CALLER
-    for stream in (sys.stdout, sys.stderr):  # names byte for byte, whatever the locale
-        stream.reconfigure(encoding="utf-8", errors="surrogateescape")
     p = argparse.ArgumentParser(prog="check.py")
     p.add_argument("--caller", default=CALLER)
     sub = p.add_subparsers(dest="cmd", required=True)
@@ -322,4 +320,6 @@ def main(argv):
 
 
 if __name__ == "__main__":
+    for stream in (sys.stdin, sys.stdout, sys.stderr):  # names byte for byte, whatever the locale
+        stream.reconfigure(encoding="utf-8", errors="surrogateescape")
     sys.exit(main(sys.argv[1:]))
