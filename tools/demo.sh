@@ -44,7 +44,7 @@ check_disc() {
         --work "$DEMO_DIR" --windows "$WINDOWS") || exit 2
     eval "$answer"
     DISC_SHOWN=$CHECK_DISC
-    [ -z "$CHECK_IMAGE" ] || DISC_SHOWN+=" (read as $CHECK_READ_AS, as Wine's '$WINDOWS' would)"
+    [ -z "$CHECK_IMAGE" ] || DISC_SHOWN+=", read as $CHECK_READ_AS as Wine's '$WINDOWS' reads it,"
     DISC=$CHECK_DISC PROGRAM=$CHECK_PROGRAM
 }
 [ -z "$DISC" ] || [ -f "$DISC" ] || check_disc

@@ -137,19 +137,26 @@ def needed(stream):
     return [tuple(line.rstrip("\n").split("|")) for line in stream if line.strip()]
 
 
-def hint(disc, state, found, rel):
-    if state == discs.MISSING and getattr(disc, "kind", "") == "iso":
+def hint(disc, found, rel):
+    """Why a file is not counted, in words after its name ("" for plainly missing)."""
+    other = f" ({found.rel})" if found.rel != rel else ""
+    if found.state == discs.MISSING and getattr(disc, "kind", "") == "iso":
         cut = disc.cut_forms(rel)
         if cut:
-            return (f"the image holds only 8.3 names cut from it, {' '.join(cut)}; master it with Joliet,"
-                    " whose long names Windows 2000 and XP read")
-    if state == discs.LINK:
-        return f"{found.rel} is a symbolic link: a disc image made from the folder may not carry it, so it counts as missing"
-    if state == discs.NOT_A_FILE:
-        return f"{found.rel} is {found.entry.what}, not a file"
-    if state == discs.BAD_NAME:
-        return f"'{found.rel}' is a name Windows cannot hold, never taken for this file"
+            return (f"not there: the image holds only 8.3 names cut from it, {' '.join(cut)}; master it with"
+                    " Joliet, whose long names Windows 2000 and XP read")
+    if found.state == discs.LINK:
+        return (f"a symbolic link{other}: a disc image made from the folder may not carry it, so it counts as"
+                " missing, and it is never followed")
+    if found.state == discs.NOT_A_FILE:
+        return f"{found.entry.what}{other}, not a file"
+    if found.state == discs.BAD_NAME:
+        return f"not there: '{found.rel}' is a name Windows cannot hold, never taken for this file"
     return ""
+
+
+def windows_path(rel):
+    return "D:\\" + rel.replace("/", "\\")
 
 
 def cmd_lay(a):
@@ -163,8 +170,8 @@ def cmd_lay(a):
     for kind, rel, standin in needed(sys.stdin):
         found = disc.lookup(rel)
         if found.state != discs.YES:
-            text = hint(disc, found.state, found, rel)
-            print(f"  {kind:<8} D:\\{rel.replace('/', chr(92))}{': ' + text if text else ''}")
+            text = hint(disc, found, rel)
+            print(f"  {kind:<8} {windows_path(rel)}{': ' + text if text else ''}")
             continue
         dest = os.path.join(shadow, rel)
         os.makedirs(os.path.dirname(dest), exist_ok=True)
@@ -222,10 +229,10 @@ def cmd_report(a):
         disc = by_windows[w]
         rel = "/".join(discs.split(path[3:] if path[:3].upper() == "D:\\" else path))
         found = disc.lookup(rel)
-        text = hint(disc, found.state, found, rel)
+        text = hint(disc, found, rel)
         if text:
             label = {discs.MISSING: "cut names", discs.LINK: "link", discs.BAD_NAME: "bad name"}.get(found.state, "not a file")
-            note(label, f"D:\\{rel.replace('/', chr(92))} is not there: {text}" if label == "cut names" else text)
+            note(label, f"{windows_path(rel)} is {text}")
         return {"kind": kind, "path": path, "state": found.state}
 
     rows, failed = [], False
@@ -257,7 +264,7 @@ def cmd_report(a):
     for kind, rel, _ in needed(sys.stdin):  # the cut names of what no row came to name
         for w in windows:
             if getattr(by_windows[w], "kind", "") == "iso":
-                look(w, kind, "D:\\" + rel.replace("/", "\\"))
+                look(w, kind, windows_path(rel))
     for d in dict.fromkeys(by_windows.values()):
         for folder, name in d.bad_names:
             note("bad name", f"{folder} holds a name Windows cannot hold, never taken for a file or folder: {name!r}")
