@@ -17,7 +17,6 @@ import shutil
 import sys
 
 import disc as discs
-import exe as exes
 
 # The folder and the exe are taken as XP reads the disc; each row then uses its own Windows.
 MAIN_WINDOWS = "Windows XP"
@@ -94,6 +93,13 @@ def read_file(disc, found, out):
         stop(f"{found.rel} could not be read: {e}")
 
 
+def exe_facts(data):
+    import exe  # pefile: only once the disc is known to be there
+
+    facts = exe.facts(data)
+    return facts, exe.problem(facts)
+
+
 def disc_exe(disc, real, image, program):
     """The disc's hdasetup.exe: (where it is, its bytes); it must be a file Windows sees."""
     rel = "/".join(p for p in (program, "hdasetup.exe") if p)
@@ -121,7 +127,7 @@ def cmd_prepare(a):
               "CHECK_READ_AS": disc.namespace, "CHECK_EXE": ""}
     if a.exe_check:
         rel, data = disc_exe(disc, real, image, program)
-        problem = exes.problem(exes.facts(data))
+        problem = exe_facts(data)[1]
         if problem:
             stop(f"{where(real, image, rel)} is not a 32-bit Windows GUI program: it is {problem}")
         answer["CHECK_EXE"] = rel
@@ -196,7 +202,7 @@ def runs(paths):
 
 
 def exe_entry(label, path, data):
-    f = exes.facts(data)
+    f = exe_facts(data)[0]
     return {"label": label, "path": path, **{k: f[k] for k in ("size", "sha256", "file_version", "product_version")}}
 
 
@@ -323,7 +329,9 @@ def main(argv):
         return {"prepare": cmd_prepare, "lay": cmd_lay, "report": cmd_report}[a.cmd](a) or 0
     except Stop as e:
         print(f"{CALLER}: {e}", file=sys.stderr)
-        return 2
+    except ImportError as e:  # a fresh machine: Debian's python3-pycdlib or python3-pefile
+        print(f"{CALLER}: Python's {e.name} is missing: run make deps (Debian's python3-{e.name})", file=sys.stderr)
+    return 2
 
 
 if __name__ == "__main__":
