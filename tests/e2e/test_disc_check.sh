@@ -47,7 +47,7 @@ missing disc|$SCRATCH/no-such-disc --program Drivers/Audio|does not exist
 program outside the disc|$DISC --program ../elsewhere|outside the disc
 unknown format|$DISC --program . --format pdf|unknown format
 a file that is no disc image|$SCRATCH/HDASETUP.EXE --program .|is not an ISO 9660 image that can be read: .*volume descriptor
-a disc inside the work folder|$WINE_DIR/inside --program .|lies inside the work folder
+a disc inside the work folder|$WINE_DIR/inside --program .|lies inside disc-check's work folder
 no hdasetup.exe|$DISC --program .|has no hdasetup.exe
 an x86-64 hdasetup.exe|$DISC --program .|is not a 32-bit Windows GUI program: it is a file of format pei-x86-64
 TABLE

@@ -89,9 +89,12 @@ class Images(unittest.TestCase):
 
     def test_refused_images_keep_the_readers_reason(self):
         iso = self.image("genisoimage", "-J")
-        with open(iso, "r+b") as f:
+        cut = os.path.join(self.dir, "cut.iso")
+        with open(iso, "r+b") as f, open(cut, "wb") as out:
+            out.write(f.read(os.path.getsize(iso) - 2048))
             f.truncate(40000)
         for path, reason in ((iso, "Failed to read entire volume descriptor"), (__file__, "volume descriptor"),
+                             (cut, f"cut short, {os.path.getsize(cut)} bytes of the {os.path.getsize(cut) + 2048}"),
                              (self.dir, "not a regular file")):
             with self.assertRaisesRegex(disc.DiscError, reason):
                 disc.open_image(path)
@@ -146,7 +149,7 @@ class Folders(unittest.TestCase):
                                                 "--work", work, "--exe-check")
                 self.assertEqual((2, 1), (status, err.count("\n")))
                 self.assertIn(said, err)
-        for work, said in ((self.tmp.name, "lies inside the work folder"), (self.root + "/w", "holds the work folder")):
+        for work, said in ((self.tmp.name, "lies inside check's work folder"), (self.root + "/w", "holds check's work")):
             self.assertIn(said, self.run_check("prepare", "--disc", self.root, "--program", ".", "--work", work)[2])
 
     def test_rows_count_only_what_is_on_the_disc(self):

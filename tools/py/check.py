@@ -118,9 +118,9 @@ def cmd_prepare(a):
     real, image, by_windows = open_disc(a.disc, (a.windows,))
     work = os.path.realpath(a.work)
     if inside(real, work):
-        stop(f"the disc {real} lies inside the work folder {work}, which the {CALLER} clears; copy it elsewhere")
+        stop(f"the disc {real} lies inside {CALLER}'s work folder {work}, which is cleared; copy it elsewhere")
     if not image and inside(work, real):
-        stop(f"the disc {real} holds the work folder {work}; the {CALLER} writes nothing on a disc")
+        stop(f"the disc {real} holds {CALLER}'s work folder {work}; nothing is ever written on a disc")
     disc = by_windows[a.windows]
     program = program_folder(disc, real, image, a.program)
     answer = {"CHECK_DISC": real, "CHECK_IMAGE": image or "", "CHECK_PROGRAM": program,

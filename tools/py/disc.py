@@ -206,8 +206,13 @@ def open_image(path):
         iso.open(path)
     except PyCdlibException as e:
         raise DiscError(f"{path} is not an ISO 9660 image that can be read: {e}") from None
-    except Exception as e:  # a hostile record can trip the parser itself: never a traceback
-        raise DiscError(f"{path} is not an ISO 9660 image that can be read: {type(e).__name__}: {e}") from None
+    except Exception as e:  # a record cut short or hostile trips the parser itself: never a traceback
+        raise DiscError(f"{path} is not an ISO 9660 image that can be read (cut short, or a malformed"
+                        f" record): {type(e).__name__}: {e}") from None
+    size, needed = os.path.getsize(path), iso.pvd.space_size * iso.logical_block_size
+    if size < needed:
+        raise DiscError(f"{path} is not an ISO 9660 image that can be read: it is cut short, {size} bytes"
+                        f" of the {needed} its volume descriptor gives")
     return iso
 
 
