@@ -95,25 +95,29 @@ class Disc:
         if not parts:
             return Found(YES if want == "dir" else NOT_A_FILE, "", Entry("", "dir"))
         for i, part in enumerate(parts):
-            entries = self.listing(folder)
-            match = next((e for e in entries if not bad_name(e.name) and fold(e.name) == fold(part)), None)
+            match = next((e for e in self.listing(folder) if not bad_name(e.name) and fold(e.name) == fold(part)), None)
             if match is None:
-                # A name such as "us/KB.exe" seems to name what is sought: say so.
-                rest = fold("/".join(parts[i:]))
-                for e in entries:
-                    seems = fold(e.name.replace("\\", "/"))
-                    if bad_name(e.name) and (rest == seems or rest.startswith(seems + "/")):
-                        return Found(BAD_NAME, "/".join(folder + (e.name,)), e)
-                return Found(MISSING, "/".join(folder + (part,) + tuple(parts[i + 1:])))
+                return self._seeming(parts, folder) or Found(MISSING, "/".join(folder + tuple(parts[i:])))
             folder += (match.name,)
             rel = "/".join(folder)
             if match.kind == "link":
                 return Found(LINK, rel, match)
             if i < len(parts) - 1 and match.kind != "dir":
-                return Found(MISSING, "/".join(folder + tuple(parts[i + 1:])), match)
+                return self._seeming(parts, folder) or Found(MISSING, "/".join(folder + tuple(parts[i + 1:])), match)
         if match.kind != ("dir" if want == "dir" else "file"):
             return Found(NOT_A_FILE, rel, match)
         return Found(YES, rel, match)
+
+    def _seeming(self, parts, reached):
+        """For a path not found: a name Windows cannot hold, in a folder on the way, that
+        seems to name it ("Win2K_XP/us/KB.exe" in Drivers/Audio); None when there is none."""
+        for depth in range(len(reached), -1, -1):
+            rest = fold("/".join(parts[depth:]))
+            for e in self.listing(reached[:depth]):
+                seems = fold(e.name.replace("\\", "/"))
+                if bad_name(e.name) and (rest == seems or rest.startswith(seems + "/")):
+                    return Found(BAD_NAME, "/".join(reached[:depth] + (e.name,)), e)
+        return None
 
     def cut_forms(self, path):
         """For a file an image without Joliet lacks: the names in its folder that ISO 9660
