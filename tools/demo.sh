@@ -44,7 +44,7 @@ check_disc() {
         --work "$DEMO_DIR" --windows "$WINDOWS") || exit 2
     eval "$answer"
     DISC_SHOWN=$CHECK_DISC
-    [ -z "$CHECK_IMAGE" ] || DISC_SHOWN+=", read as $CHECK_READ_AS as Wine's '$WINDOWS' reads it,"
+    [ -z "$CHECK_IMAGE" ] || DISC_SHOWN+=", read as $CHECK_READ_AS as Wine's '$WINDOWS' reads it"
     DISC=$CHECK_DISC PROGRAM=$CHECK_PROGRAM
 }
 [ -z "$DISC" ] || [ -f "$DISC" ] || check_disc
@@ -123,7 +123,7 @@ echo
 echo "hdasetup demo: what the program did"
 row program "$WIN_PROGRAM $ARGS"
 more "$HDA_BUILD_LABEL"
-[ -n "$DISC" ] && more "D: is a shadow of $DISC_SHOWN (build/demo/shadow); nothing on the disc was run or changed"
+[ -n "$DISC" ] && more "D: is a shadow (build/demo/shadow) of $DISC_SHOWN; nothing on the disc was run or changed"
 [ -n "$DISC" ] || more "D: is the sample disc (build/demo/disc)"
 
 build=$os_build
