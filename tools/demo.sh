@@ -5,11 +5,12 @@
 #   make demo                                     sample disc, -S, Windows XP
 #   make demo ARGS="-S DEBUG"                     answers the two debug boxes, saves PNGs
 #   make demo DISC=/media/cdrom PROGRAM=Drivers/Audio   your disc, which is never run or changed
-#   make demo DISC=disc.iso                       its image, read as Windows 2000 and XP read it
+#   make demo DISC=disc.iso                       its image, read as that Windows reads it
 #   make demo WINDOWS=win2k                       another of Wine's versions (winxp64: 64-bit)
 # The same names work from the environment: ARGS=... tools/demo.sh
 set -euo pipefail
 
+# shellcheck disable=SC2034 # read by lib/shadow-disc.sh and lib/wine.sh
 HDA_CALLER=demo
 # shellcheck source=lib/shadow-disc.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/shadow-disc.sh"
@@ -32,21 +33,19 @@ check_windows() {
 }
 [ -n "$HDA_BUILD_CHOSEN" ] && check_windows
 
-# check_disc: the disc and the program's folder on it, as the shadow will take them. An image
-# is read only once make deps has installed its reader; a folder is checked before anything
-# is built, so a mistyped path fails at once.
+# check_disc: the disc and the program's folder on it, as the shadow will take them (check.py
+# reads an image as the chosen Windows reads it). An image is read only once make deps has
+# installed its reader; a folder is checked before anything is built, so a mistyped path
+# fails at once.
 DISC_SHOWN=$DISC
 check_disc() {
-    shadow_disc_args "$DISC" "$PROGRAM" "$REPO/build/demo-image"
-    DISC_SHOWN=${SHADOW_IMAGE:-$SHADOW_DISC}
-    [ -z "$SHADOW_IMAGE" ] || DISC_SHOWN+=" (read as $IMAGE_FS)"
-    local demo_real
-    demo_real=$(realpath -m "$DEMO_DIR")
-    [[ "$demo_real/" == "$SHADOW_DISC/"* ]] &&
-        hda_die "DISC=$SHADOW_DISC holds the demo's own folder $DEMO_DIR; the demo writes nothing on a disc"
-    [[ "${SHADOW_IMAGE:-$SHADOW_DISC}/" == "$demo_real/"* ]] &&
-        hda_die "DISC=${SHADOW_IMAGE:-$SHADOW_DISC} lies inside $DEMO_DIR, which the demo clears; copy it elsewhere"
-    DISC=${SHADOW_IMAGE:-$SHADOW_DISC} DISC_DIR=$SHADOW_DISC PROGRAM=$SHADOW_PROGRAM
+    local answer
+    answer=$(hda_py check.py --caller demo prepare --disc "$DISC" --program "$PROGRAM" \
+        --work "$DEMO_DIR" --windows "$WINDOWS") || exit 2
+    eval "$answer"
+    DISC_SHOWN=$CHECK_DISC
+    [ -z "$CHECK_IMAGE" ] || DISC_SHOWN+=", read as $CHECK_READ_AS as Wine's '$WINDOWS' reads it"
+    DISC=$CHECK_DISC PROGRAM=$CHECK_PROGRAM
 }
 [ -z "$DISC" ] || [ -f "$DISC" ] || check_disc
 
@@ -90,6 +89,7 @@ hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
 [ -z "$builder" ] || { wait "$builder" || exit 2; builder=""; }
 
 hda_need_build
+# shellcheck disable=SC2034 # read by lib/shadow-disc.sh and lib/wine.sh
 SHADOW_WORK_DIR=$DEMO_DIR
 
 SHADOW=$DEMO_DIR/disc
@@ -97,7 +97,12 @@ what="a sample driver disc under build/demo/disc: stand-in packages and helpers,
 [ -n "$DISC" ] && SHADOW=$DEMO_DIR/shadow &&
     what="a shadow of $DISC_SHOWN under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
 hda_say "laying $what"
-shadow_lay "$SHADOW" "$PROGRAM" "${DISC:+$DISC_DIR}"
+if [ -n "$DISC" ]; then
+    MISSING=$(shadow_lay_disc "$SHADOW" "$DISC" "$PROGRAM" "$WINDOWS") || exit 2
+    shadow_folders "$PROGRAM" # laid in a subshell: SHADOW_FOLDER is set here again
+else
+    shadow_lay "$SHADOW" "$PROGRAM"
+fi
 
 hda_say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
 shadow_setup "$WINDOWS" "$SHADOW"
@@ -118,7 +123,7 @@ echo
 echo "hdasetup demo: what the program did"
 row program "$WIN_PROGRAM $ARGS"
 more "$HDA_BUILD_LABEL"
-[ -n "$DISC" ] && more "D: is a shadow of $DISC_SHOWN (build/demo/shadow); nothing on the disc was run or changed"
+[ -n "$DISC" ] && more "D: is a shadow (build/demo/shadow) of $DISC_SHOWN; nothing on the disc was run or changed"
 [ -n "$DISC" ] || more "D: is the sample disc (build/demo/disc)"
 
 build=$os_build
@@ -183,13 +188,8 @@ fi
 row "exit code" "$SHADOW_EXIT, after $(shadow_seconds "$SHADOW_START_NS" "$SHADOW_END_NS")"
 
 if [ -n "$DISC" ]; then
-    missing=$(for r in "${SHADOW_ROWS[@]}"; do
-        IFS='|' read -r kind rel found <<<"$r"
-        [ "$found" != MISSING ] || printf '  %-8s D:\\%s%s\n' "$kind" "${rel//\//\\}" \
-            "$([ -z "$SHADOW_IMAGE" ] || image_cut_forms "$DISC_DIR" "$rel" | sed 's/^/: /')"
-    done)
     echo
-    [ -z "$missing" ] && echo "the disc has every file the program may start or name" ||
-        printf '%s\n%s\n' "not on the disc (the program would name or start these; the shadow lacks them too):" "$missing"
+    [ -z "$MISSING" ] && echo "the disc has every file the program may start or name" ||
+        printf '%s\n%s\n' "not on the disc (the program would name or start these; the shadow lacks them too):" "$MISSING"
 fi
 exit 0

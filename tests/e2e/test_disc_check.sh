@@ -1,14 +1,17 @@
+# shellcheck shell=bash
 # tools/disc-check on sample discs and their images: a complete disc passes, a disc that lacks
 # one package fails with exactly that Windows marked, the head tells the project's build from
-# a changed one, --exe disc runs the disc's own exe, an image is read with the names Windows
-# reads, and bad inputs give clear errors. disc-check makes its prefixes where the other
-# scripts keep theirs:
+# a changed one, --exe disc runs the disc's own exe, an image is read in the namespace Windows
+# reads, two checks at once never mix, and bad inputs give clear errors. The checks are read
+# from the record each check leaves (record.json), the table's formatting being report.py's and
+# its own tests'. disc-check makes its prefixes where the other scripts keep theirs:
 # prefix: win32 win32
 # prefix: win64 win64
 source "$(dirname "$0")/lib.sh"
 
 CHECK=$REPO/tools/disc-check
 export HDA_DISC_CHECK_DIR=$WINE_DIR # the same cached prefixes as the other scripts
+SCRATCH=$WINE_DIR-disc-check # the discs: disc-check refuses one inside its work folder
 mkdir -p "$SCRATCH"
 rm -f "$WINE_DIR/runs.facts" # read back within this script only: each run of it runs the program
 DISC=$SCRATCH/disc
@@ -22,19 +25,18 @@ run_check() {
     set -e
     ERR=$(cat "$SCRATCH/err.txt")
 }
-rows() { grep -cE '^.\s+Windows .* (1095:1390|1095:1392|17E8:0047|none) ' "$OUT" || true; }
+# record PYTHON_EXPRESSION: the expression on the last check's record r, e.g. record 'len(r["rows"])'.
+record() { /usr/bin/python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$WINE_DIR/record.json" "$1"; }
+ran_rows() { record 'sum(x["ran"] for x in r["rows"])'; }
+marked() { record '",".join(sorted({x["windows"] for x in r["rows"] if x["missing"]}))'; }
 # XP x64 needs the 32-bit exe under WOW64: a host that runs no 32-bit programs leaves it out.
 WINDOWS_RUN=8
 hda_host_runs_32bit || WINDOWS_RUN=7
-marked() { grep '^!' "$OUT" | awk -F'  +' '{ print $2 }' | sort -u | tr '\n' ',' ; }
-image() { xorriso -as mkisofs "$@" -o "$SCRATCH/disc.iso" "$DISC" 2>/dev/null && IMAGE_SUM=$(sha256sum <"$SCRATCH/disc.iso"); }
+image() { "$@" -quiet -o "$SCRATCH/disc.iso" "$DISC" 2>/dev/null && IMAGE_SUM=$(sha256sum <"$SCRATCH/disc.iso"); }
 
 scenario "bad inputs: status 2 and one line that says what is wrong"
-mkdir -p "$DISC"
+mkdir -p "$DISC" "$WINE_DIR/inside"
 cp "${HDA_WIN64_DIR:-$REPO/build/win64}/hdasetup.exe" "$SCRATCH/HDASETUP.EXE" # the twin, not the product
-for vrs in 16:BEA01 17:NSR02 18:TEA01; do # the volume recognition sequence of a UDF image
-    printf '\0%s\1' "${vrs#*:}" | dd of="$SCRATCH/udf.iso" bs=2048 seek="${vrs%:*}" conv=notrunc status=none
-done
 while IFS='|' read -r what args said; do
     [ "$what" == "an x86-64 hdasetup.exe" ] && cp "$SCRATCH/HDASETUP.EXE" "$DISC/"
     # shellcheck disable=SC2086 # the arguments are words
@@ -43,12 +45,11 @@ while IFS='|' read -r what args said; do
 done <<TABLE
 missing disc|$SCRATCH/no-such-disc --program Drivers/Audio|does not exist
 program outside the disc|$DISC --program ../elsewhere|outside the disc
-absolute program folder|$DISC --program /abs/path|outside the disc
 unknown format|$DISC --program . --format pdf|unknown format
-an image with UDF|$SCRATCH/udf.iso --program .|cannot read UDF
-a file that is no disc image|$SCRATCH/HDASETUP.EXE --program .|holds no ISO 9660 file system
+a file that is no disc image|$SCRATCH/HDASETUP.EXE --program .|is not an ISO 9660 image that can be read: .*volume descriptor
+a disc inside the work folder|$WINE_DIR/inside --program .|lies inside disc-check's work folder
 no hdasetup.exe|$DISC --program .|has no hdasetup.exe
-an x86-64 hdasetup.exe|$DISC --program .|is not a 32-bit Windows GUI program
+an x86-64 hdasetup.exe|$DISC --program .|is not a 32-bit Windows GUI program: it is a file of format pei-x86-64
 TABLE
 rm "$DISC/HDASETUP.EXE"
 HDA_WIN32_DIR=$SCRATCH/no-build HDA_WIN64_DIR=$SCRATCH/no-build run_check "$DISC" --program .
@@ -60,40 +61,41 @@ PRODUCT=${HDA_WIN32_DIR:-$REPO/build/win32}/hdasetup.exe
 cp "$PRODUCT" "$DISC/Drivers/Audio/hdasetup.exe" # on either kind of host, the 32-bit product
 disc_sums() { find "$DISC" -type f -exec sha256sum {} + | sort; }
 SUMS=$(disc_sums)
-run_check "$DISC" --program Drivers/Audio
+run_check "$DISC" --program drivers/AUDIO
 check "status" 0 "$STATUS"
 version=$(sed -n 's/^project(hdasetup VERSION \([0-9.]*\).*/\1/p' "$REPO/CMakeLists.txt")
-check_true "the head reads the disc's version resource" \
-    grep -q "^disc's hdasetup.exe .*, FileVersion $version, ProductVersion $version$" "$OUT"
-check_true "the head: the same build" grep -qxE " +same build" "$OUT"
-check "$WINDOWS_RUN Windows x 4 codec set-ups" $((WINDOWS_RUN * 4)) "$(rows)"
+check "the head: the disc's exe as found, its version resource, the same build" \
+    "Drivers/Audio/hdasetup.exe $version $version same build" \
+    "$(record '" ".join([r["exes"][0]["path"], r["exes"][0]["file_version"], r["exes"][0]["product_version"], r["same_build"]])')"
+check "$WINDOWS_RUN Windows x 4 codec set-ups run" $((WINDOWS_RUN * 4)) "$(ran_rows)"
 check "nothing marked" "" "$(marked)"
 check "one progress line per Windows run" $WINDOWS_RUN "$(grep -c ': ok$' <<<"$ERR")"
-check_true "XP SP1 starts its own package" grep -qF "${HDA_PACKAGE_XPSP1##*\\}$HDA_QUIET" \
-    <<<"$(grep 'Windows XP SP1 ' "$OUT")"
+check "XP SP1 starts its own package" "D:\\Drivers\\Audio\\$HDA_PACKAGE_XPSP1$HDA_QUIET" \
+    "$(record '[x["package"] for x in r["rows"] if x["windows"] == "Windows XP SP1"][0]')"
 if hda_host_runs_32bit; then
     check_true "XP x64 starts ins64.exe with the winxp64 INF" grep -qF "D:\\$HDA_HELPER_64 D:\\$HDA_INF_64" \
-        <<<"$(grep 'Windows XP x64 ' "$OUT")"
+        <<<"$(record '[x["helper"] for x in r["rows"] if x["windows"] == "Windows XP x64"][0]')"
 else
-    check_true "XP x64 shown as not run, for lack of 32-bit programs" \
-        grep -q 'Windows XP x64 .*not run on this host (needs 32-bit programs)' "$OUT"
+    check "XP x64 shown as not run, for lack of 32-bit programs" "not run on this host (needs 32-bit programs)" \
+        "$(record '[x["not_run"] for x in r["rows"] if x["windows"] == "Windows XP x64"][0]')"
     check_true "its progress line says so" grep -q 'Windows XP x64: not run on this host' <<<"$ERR"
 fi
 check "the disc was not changed" "$SUMS" "$(disc_sums)"
-FOLDER_ROWS=$(grep -E '^.\s+Windows' "$OUT")
+FOLDER_ROWS=$(record 'r["rows"]')
 
-scenario "its images, read as Windows 2000 and XP read them"
-while IFS='|' read -r what options status marked same fs; do
-    # shellcheck disable=SC2086 # the options are words
-    image $options
+scenario "its images, read in the namespace each Windows reads"
+while IFS='|' read -r what tool status marked same read_as; do
+    # shellcheck disable=SC2086 # the tool and its options are words
+    image $tool
     run_check "$SCRATCH/disc.iso" --program Drivers/Audio
-    [ "$FOLDER_ROWS" == "$(grep -E '^.\s+Windows' "$OUT")" ] && same_rows=yes || same_rows=no
-    check "$what: status, marked, the folder's rows, file system read, the image unchanged" \
-        "$status $marked $same 1 $IMAGE_SUM" \
-        "$STATUS $(marked) $same_rows $(grep -c "^disc image .*, read as $fs" "$OUT") $(sha256sum <"$SCRATCH/disc.iso")"
+    [ "$FOLDER_ROWS" == "$(record 'r["rows"]')" ] && same_rows=yes || same_rows=no
+    check "$what: status, marked, the folder's rows, namespace read, the image unchanged" \
+        "$status $marked $same $read_as $IMAGE_SUM" \
+        "$STATUS $(marked) $same_rows $(record '"/".join(x["namespace"] for x in r["image"]["read_as"])') $(sha256sum <"$SCRATCH/disc.iso")"
 done <<TABLE
-Joliet|-J -R|0||yes|Joliet, the long names
-Joliet, without the XP SP1 package|-J -R -m KB888111XPSP1.exe|1|Windows XP SP1,|no|Joliet
+Joliet|xorriso -as mkisofs -J -R|0||yes|Joliet
+Joliet, without the XP SP1 package|xorriso -as mkisofs -J -R -m KB888111XPSP1.exe|1|Windows XP SP1|no|Joliet
+UDF bridge, read through UDF|genisoimage -udf -J|0||yes|UDF 1.02
 TABLE
 
 scenario "a disc without the XP SP1 package, its exe one byte off the build"
@@ -101,22 +103,38 @@ rm "$DISC/Drivers/Audio/$(hda_unix "$HDA_PACKAGE_XPSP1")"
 # In the DOS stub's message: the exe still runs as the build does.
 printf X | dd of="$DISC/Drivers/Audio/hdasetup.exe" bs=1 seek=80 conv=notrunc status=none
 run_check "$DISC" --program Drivers/Audio --format markdown
-check "status" 1 "$STATUS"
-check_true "the head: differs" grep -q '^- differs' "$OUT"
-check "only XP SP1 marked" "| Windows XP SP1 |" "$(grep '^| ! ' "$OUT" | cut -d'|' -f3 | sort -u | sed 's/^/|/; s/$/|/')"
-check "its four rows" 4 "$(grep -c '^| ! | Windows XP SP1 .*MISSING' "$OUT")"
+check "status, the head: differs" "1 differs" "$STATUS $(record 'r["same_build"].split()[0]')"
+check "only XP SP1 marked, its four rows" "Windows XP SP1 4" \
+    "$(marked) $(record 'sum(x["missing"] for x in r["rows"])')"
 check_true "progress names it" grep -q "Windows XP SP1: would start a file the disc lacks" <<<"$ERR"
 
+scenario "two checks at once, each of its own disc, one after the other in the work folder"
+image xorriso -as mkisofs -J
+mv "$SCRATCH/disc.iso" "$SCRATCH/lacking.iso"
+cp "$PRODUCT" "$DISC/Drivers/Audio/hdasetup.exe"
+lay_disc "$SCRATCH/whole" && cp "$PRODUCT" "$SCRATCH/whole/Drivers/Audio/hdasetup.exe"
+set +e
+"$CHECK" "$SCRATCH/lacking.iso" --program Drivers/Audio --format html --out "$SCRATCH/a.html" 2>"$SCRATCH/a.err" &
+lacking=$!
+"$CHECK" "$SCRATCH/whole" --program Drivers/Audio --out "$SCRATCH/b.txt" 2>"$SCRATCH/b.err"
+whole=$?
+wait $lacking
+lacking=$?
+set -e
+check "statuses: the disc lacking a package 1, the whole one 0; one waited" "1 0 1" \
+    "$lacking $whole $(cat "$SCRATCH/a.err" "$SCRATCH/b.err" | grep -c 'another check is running')"
+check_true "both tables written" test -s "$SCRATCH/a.html" -a -s "$SCRATCH/b.txt"
+
 scenario "its image without Joliet (Rock Ridge only), read with its 8.3 names"
-image -R
+image xorriso -as mkisofs -R
 EXE=project
 hda_host_runs_32bit && EXE=disc # on a host that runs its 32-bit exe, that exe runs here
 run_check "$SCRATCH/disc.iso" --program Drivers/Audio --exe $EXE
-check "status, every row marked, the image unchanged" "1 $((WINDOWS_RUN * 4)) $IMAGE_SUM" \
-    "$STATUS $(grep -c '^!' "$OUT") $(sha256sum <"$SCRATCH/disc.iso")"
-check_true "the head names the cut files" \
-    grep -q 'XPSP2.exe is not there: the image holds only 8.3 names cut from it, .*KB88811[0-9].EXE' "$OUT"
-check_true "the program ran from the folders as the image names them" grep -qF 'D:\DRIVERS\AUDIO\Win2K_XP' "$OUT"
+check "status, every row that ran marked, the image unchanged" "1 $((WINDOWS_RUN * 4)) $IMAGE_SUM" \
+    "$STATUS $(record 'sum(x["missing"] for x in r["rows"])') $(sha256sum <"$SCRATCH/disc.iso")"
+check_true "the head names the cut files" grep -q 'XPSP2.exe is not there: the image holds only 8.3 names cut from it, .*KB88811[0-9].EXE' \
+    <<<"$(record '[n["text"] for n in r["notes"] if n["label"] == "cut names"]')"
+check "the program ran from the folders as the image names them" "DRIVERS/AUDIO" "$(record 'r["program"]')"
 if hda_host_runs_32bit; then
     check_true "the shadow held the disc's exe (--exe disc)" cmp -s "$WINE_DIR/shadow/DRIVERS/AUDIO/hdasetup.exe" \
         "$DISC/Drivers/Audio/hdasetup.exe"

@@ -1,13 +1,14 @@
+# shellcheck shell=bash disable=SC2034 # the SHADOW_* results are read by the scripts that source this
 # Runs hdasetup.exe under Wine on a shadow of a driver disc: the program and, at exactly the
 # paths it builds, stand-ins for every program it may start, so nothing from a real disc is
 # ever executed or changed. Sourced by the demo, disc-check, the benchmark and the e2e tests.
 # Set SHADOW_WORK_DIR first (prefixes, shadow disc, logs, screenshots); the build is wine.sh's
 # choice, and SHADOW_EXE, when set, the hdasetup.exe laid instead (disc-check --exe disc).
+# A real disc or image is read by tools/py/check.py (hda_py), never here: this file only
+# lays the sample disc and runs the program.
 
 # shellcheck source=wine.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
-# shellcheck source=disc-image.sh
-source "$(dirname "${BASH_SOURCE[0]}")/disc-image.sh"
 
 # shadow_folders PROGRAM_FOLDER: SHADOW_FOLDER, the folder relative to the disc root with a
 # trailing slash ("" for the root), and SHADOW_BASE, where the program looks for the helper.
@@ -29,49 +30,6 @@ shadow_folders() {
     return 0
 }
 
-# shadow_find DISC RELATIVE_PATH: the path as it exists on the disc, found the way
-# Windows finds it (case does not matter: a disc image may well say CHIPSET\INSHELP).
-shadow_find() {
-    local current=$1 part found rel=""
-    local -a all=()
-    IFS=/ read -r -a all <<<"$2"
-    for part in "${all[@]}"; do
-        found=$(find "$current" -mindepth 1 -maxdepth 1 -iname "$part" -print -quit 2>/dev/null)
-        [ -n "$found" ] || return 1
-        current=$found
-        rel+=${rel:+/}${found##*/}
-    done
-    printf '%s' "$rel"
-}
-
-# shadow_disc_args DISC PROGRAM_FOLDER [IMAGE_DIR]: checks a disc and the program's folder on
-# it as the demo and disc-check take them, and stops with what is wrong; sets SHADOW_DISC (the
-# disc's real path) and SHADOW_PROGRAM (the folder as it is on the disc, relative, "" for the
-# root). A DISC that is a file is an image, read into IMAGE_DIR as Windows would read it:
-# SHADOW_DISC is then that folder, SHADOW_IMAGE the image's real path and IMAGE_FS its
-# file system (SHADOW_IMAGE is "" for a folder).
-shadow_disc_args() {
-    SHADOW_IMAGE=""
-    if [ -f "$1" ]; then
-        image_read "$1" "$3"
-        SHADOW_IMAGE=$(realpath "$1")
-        set -- "$3" "$2"
-    fi
-    [ -d "$1" ] || hda_die "the disc folder '$1' does not exist (give the root folder of a driver disc, or its image)"
-    SHADOW_DISC=$(cd "$1" && pwd -P)
-    local target
-    case $2 in
-    /*) target=$(realpath -m "$2") ;;
-    *) target=$(realpath -m "$SHADOW_DISC/$2") ;;
-    esac
-    [ "$target" == "$SHADOW_DISC" ] || [[ "$target" == "$SHADOW_DISC/"* ]] ||
-        hda_die "the program folder '$2' is outside the disc '${SHADOW_IMAGE:-$SHADOW_DISC}' (give a folder on the disc, e.g. Drivers/Audio)"
-    SHADOW_PROGRAM=${target#"$SHADOW_DISC"}
-    SHADOW_PROGRAM=${SHADOW_PROGRAM#/}
-    [ -z "$SHADOW_PROGRAM" ] || SHADOW_PROGRAM=$(shadow_find "$SHADOW_DISC" "$SHADOW_PROGRAM") ||
-        hda_die "the program folder '$2': there is no such folder on the disc '${SHADOW_IMAGE:-$SHADOW_DISC}'"
-}
-
 # shadow_needed PROGRAM_FOLDER: each file the program may start or name, one
 # "kind|path relative to the disc|its stand-in" a line.
 shadow_needed() {
@@ -82,42 +40,29 @@ shadow_needed() {
     for rel in "$HDA_INF_32" "$HDA_INF_64"; do echo "inf|$SHADOW_BASE$(hda_unix "$rel")|"; done
 }
 
-# shadow_lay SHADOW PROGRAM_FOLDER [DISC]: lays the shadow disc. Without DISC it is the
-# sample disc: every program a stand-in and empty INF files. With DISC, a stand-in is put
-# only where the disc has the program, and the disc's INF files are copied, so the run
-# behaves as it would on the disc; SHADOW_ROWS lists each file as
-# "kind|shadow path|disc path or MISSING".
+# shadow_lay SHADOW PROGRAM_FOLDER: lays the sample disc, every program a stand-in and
+# empty INF files. A shadow of a real disc is check.py's (shadow_lay_disc).
 shadow_lay() {
-    local shadow=$1 disc=${3:-}
+    local shadow=$1 rel standin
     shadow_folders "$2"
-    local program=$SHADOW_FOLDER
     rm -rf "$shadow"
-    mkdir -p "$shadow/$program"
-    cp "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" "$shadow/${program}hdasetup.exe"
-    SHADOW_ROWS=()
-    local kind rel standin
-    while IFS='|' read -r kind rel standin; do
-        shadow_place "$kind" "$shadow" "$rel" "$disc" "$standin"
+    mkdir -p "$shadow/$SHADOW_FOLDER"
+    cp "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" "$shadow/${SHADOW_FOLDER}hdasetup.exe"
+    while IFS='|' read -r _ rel standin; do
+        mkdir -p "$(dirname "$shadow/$rel")"
+        if [ -n "$standin" ]; then cp "$HDA_BUILD_DIR/standins/$standin" "$shadow/$rel"; else : >"$shadow/$rel"; fi
     done < <(shadow_needed "$2")
 }
 
-shadow_place() {
-    local kind=$1 shadow=$2 rel=$3 disc=$4 standin=$5 found=""
-    if [ -n "$disc" ]; then
-        if ! found=$(shadow_find "$disc" "$rel"); then
-            SHADOW_ROWS+=("$kind|$rel|MISSING")
-            return
-        fi
-    fi
-    mkdir -p "$(dirname "$shadow/$rel")"
-    if [ -n "$standin" ]; then
-        cp "$HDA_BUILD_DIR/standins/$standin" "$shadow/$rel"
-    elif [ -n "$found" ]; then
-        cp -L "$disc/$found" "$shadow/$rel"
-    else
-        : >"$shadow/$rel"
-    fi
-    SHADOW_ROWS+=("$kind|$rel|${found:-sample}")
+# shadow_lay_disc SHADOW DISC PROGRAM_FOLDER WINDOWS_PRESET: a shadow of a disc (a folder or an
+# image, read as that Windows reads it): a stand-in only where the disc has the program, its
+# INF files copied (only files, never through a link), so the run behaves as it would on the
+# disc. Prints each file the disc lacks, one a line; stops (status 2) on a disc it cannot read.
+shadow_lay_disc() {
+    shadow_folders "$3"
+    shadow_needed "$3" | hda_py check.py --caller "$HDA_CALLER" lay --disc "$2" --program "$3" \
+        --windows "$4" --shadow "$1" --exe "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" \
+        --standins "$HDA_BUILD_DIR/standins"
 }
 
 # shadow_setup WINDOWS_PRESET SHADOW: the Windows version, the shadow as D:, one
@@ -198,3 +143,11 @@ shadow_run() {
 # shadow_event_ns EVENT: when the first line of that event appeared (ns), empty if none.
 shadow_event_ns() { awk -F'\t' -v e="$1" '$2 == e { print $1; exit }' "$SHADOW_LOG.times"; }
 shadow_seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f s", (b - a) / 1e9 }'; }
+
+# hda_py SCRIPT ARGS...: one of tools/py's programs, under Debian's interpreter (the first
+# python3 on the PATH may be another one, without Debian's pycdlib and pefile).
+hda_py() {
+    local script=$1
+    shift
+    /usr/bin/python3 "$HDA_REPO/tools/py/$script" "$@"
+}
