@@ -66,7 +66,7 @@ HDA_PACKAGE_MS=10000 HDA_HELPER_MS=10000 launch "$PROGRAM" -S
 cpu_total=$CPU_TOTAL
 cpu_waiting=$CPU_AFTER_PACKAGE
 run_ms=$(($(tick launch-end) - $(tick launch-start)))
-# Creation of the helper's process (what the program's WinExec does) against the
+# Creation of the helper's process (the program's CreateProcessA) against the
 # package's last moment, both in system time; the helper's first line comes later, after
 # Wine has loaded its DLLs.
 handover_ms=$(($(text_of helper-created-time) - $(text_of package-end-time)))
@@ -182,9 +182,9 @@ processor time from /proc, in steps of $((1000 / CLK_TCK)) ms.
 Notes: the whole-run processor time includes Wine loading the program's DLLs, which no
 program avoids; the time while waiting is what the program's own waits cost. The
 interactive run with the package started includes Wine creating the package's process,
-which WinExec waits on until the package is ready for input. Under Wine, loading USER32
-starts its X11 driver, which costs more than the rest of a run; the last ratio shows what
-the program adds on top of the libraries it cannot do without.
+which the program waits on, as WinExec would, until the package is ready for input. Under
+Wine, loading USER32 starts its X11 driver, which costs more than the rest of a run; the
+last ratio shows what the program adds on top of the libraries it cannot do without.
 REPORT
 hda_stop_wine
 cat "$OUT"
