@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib/shadow-disc.sh"
 hda_start_xvfb
 hda_need_build
 
-REPO=$HDA_REPO WORK=${HDA_WINE_DIR:-$HDA_REPO/build/bench} OUT=$HDA_REPO/docs/performance.md
+WORK=${HDA_WINE_DIR:-$HDA_REPO/build/bench} OUT=$HDA_REPO/docs/performance.md
 SCRATCH=$WORK/scratch
 STANDINS=$HDA_BUILD_DIR/standins
 LAUNCHER=$(hda_standin launcher)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # tools/disc-check on sample discs and their images: a complete disc passes, a disc that lacks
 # one package fails with exactly that Windows marked, the head tells the project's build from
 # a changed one, --exe disc runs the disc's own exe, an image is read with the names Windows

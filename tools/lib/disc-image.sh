@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A disc image (.iso) read the way Windows 2000 and XP read the pressed disc: they take UDF
 # where a disc has it, else the Joliet names, else the ISO 9660 names without their version
 # suffix; never Rock Ridge. A Linux mount shows the Rock Ridge names, so an image mastered

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Runs hdasetup.exe under Wine on a shadow of a driver disc: the program and, at exactly the
 # paths it builds, stand-ins for every program it may start, so nothing from a real disc is
 # ever executed or changed. Sourced by the demo, disc-check, the benchmark and the e2e tests.
