@@ -7,7 +7,8 @@
 set -euo pipefail
 
 # The demo: Wine with the 32-bit loader, which is also what tells the host's kind (wine.sh);
-# then the one MinGW for the build this host runs, and Wine's 64-bit part where that build is
+# then the one MinGW for the build this host runs, in the thread model the exe is built with
+# (the posix one only builds the contract tests), and Wine's 64-bit part where that build is
 # the x86-64 twin (or WINDOWS=winxp64 asks for a 64-bit prefix). Xvfb for the program's boxes,
 # ImageMagick's import and xwininfo for their screenshots, pycdlib for DISC=image.iso.
 DEMO=(cmake make wine wine32:i386 xvfb xauth imagemagick x11-utils python3-pycdlib)
@@ -50,10 +51,10 @@ demo)
     install "${DEMO[@]}"
     # Only now can the host be asked which build it runs.
     if (source "$(dirname "${BASH_SOURCE[0]}")/lib/wine.sh" >/dev/null 2>&1 && hda_host_runs_32bit); then
-        more=(g++-mingw-w64-i686)
+        more=(g++-mingw-w64-i686-win32)
         [ "${WINDOWS:-}" != winxp64 ] || more+=(wine64)
     else
-        more=(g++-mingw-w64-x86-64 wine64)
+        more=(g++-mingw-w64-x86-64-win32 wine64)
     fi
     install "${more[@]}"
     ;;
