@@ -17,7 +17,7 @@ above() {
         echo "$hits" | sed 's/^/  /'
         status=1
     else
-        echo "ok: $layer/ includes nothing of $higher/"
+        echo "ok: $layer/ includes nothing of ${higher//|// or }/"
     fi
 }
 above host 'setup|app'
