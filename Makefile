@@ -1,12 +1,17 @@
 # The front door: `make` builds build/win32/hdasetup.exe (and its x86-64 twin in
 # build/win64), `make test` installs what is missing, builds every side and runs every
 # test through CTest.
-.PHONY: all win32 win64 native fuzzers test test-x86 unit fuzz deps bench format clean demo demo-build
+.PHONY: all win32 win64 native fuzzers test test-x86 unit fuzz deps deps-demo bench format clean demo demo-build
 
 all: win32 win64
 
+# Everything the builds and tests need; deps-demo only what make demo runs on this host (one
+# MinGW, the Wine this host runs, Xvfb, the screenshot tools, the image reader).
 deps:
-	@tools/install-deps.sh
+	@tools/install-deps.sh test
+
+deps-demo:
+	@tools/install-deps.sh demo
 
 build/win32/CMakeCache.txt:
 	cmake --preset win32
@@ -47,9 +52,10 @@ test: deps win32 win64 native fuzzers
 test-x86: win32 native
 	tools/test-x86 $(TESTS)
 
-# Only the unit tests, without Wine or MinGW.
+# Only the unit tests and the layer guard, without Wine or MinGW (and without the minute of
+# shellcheck: ctest --preset native -L lint).
 unit: native
-	ctest --preset native -LE 'e2e|fuzz|win32|x86guest'
+	ctest --preset native -LE 'e2e|fuzz|win32|x86guest|lint'
 
 # Each libFuzzer target for 60 s; a crash lands in build/fuzz/artifacts.
 fuzz: fuzzers

@@ -1,6 +1,6 @@
 // Fuzzes the Windows classification over arbitrary version records, service-pack texts
 // of all 128 bytes without a terminating zero included, and checks that the package the
-// run starts agrees with the classification.
+// run starts is the one a table of version records gives.
 #include "fuzz/FuzzSupport.h"
 
 namespace {
@@ -12,13 +12,29 @@ DWORD Steered(FuzzedDataProvider& input, std::initializer_list<DWORD> values) {
     return *(values.begin() + nPick);
 }
 
-std::string PackageFor(OsCode code, int32_t nServicePack) {
-    const std::string xp = disc::PACKAGE_FOLDER_XP;
-    if (code == OS_WIN2003)
-        return std::string(disc::PACKAGE_FOLDER_2003) + disc::PACKAGE_FILE_SRVRTM;
-    if (code == OS_WINXP)
-        return xp + (nServicePack == 1 ? disc::PACKAGE_FILE_XPSP1 : disc::PACKAGE_FILE_XPSP2);
-    return xp + disc::PACKAGE_FILE_W2KSP4;
+// The package each version record must start, as rows of records: the first row that
+// holds the record wins, and a record no row holds, or a failed query, gets 2000's.
+const DWORD ANY_BUILD = 0xFFFFFFFF;
+const struct {
+    DWORD platform, major, minor, buildFrom, buildTo;
+    const char* servicePack; // nullptr: any text
+    const char* package;
+} PACKAGES[] = {
+    {2, 5, 2, 0, ANY_BUILD, nullptr, "Win2K3\\us\\KB888111Srvrtm.exe"},
+    {2, 5, 1, 2223, ANY_BUILD, "Service Pack 1", "Win2K_XP\\us\\KB888111XPSP1.exe"},
+    {2, 5, 1, 2223, ANY_BUILD, nullptr, "Win2K_XP\\us\\KB888111XPSP2.exe"},
+};
+const char OTHERWISE[] = "Win2K_XP\\us\\KB888111W2KSP4.exe";
+
+std::string PackageFor(const OSVERSIONINFOA& record, const std::string& servicePack) {
+    for (const auto& row : PACKAGES) {
+        if (record.dwPlatformId == row.platform && record.dwMajorVersion == row.major &&
+            record.dwMinorVersion == row.minor && record.dwBuildNumber >= row.buildFrom &&
+            record.dwBuildNumber <= row.buildTo &&
+            (row.servicePack == nullptr || servicePack == row.servicePack))
+            return row.package;
+    }
+    return OTHERWISE;
 }
 } // namespace
 
@@ -89,6 +105,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     runApp.Run(nullptr, "");
     FUZZ_CHECK(runHost.m_launches.size() == 1);
     FUZZ_CHECK(runHost.m_launches[0].commandLine ==
-               "D:\\Drivers\\Audio\\" + PackageFor(code, nServicePack));
+               "D:\\Drivers\\Audio\\" + (bFails ? OTHERWISE : PackageFor(record, servicePack)));
     return 0;
 }

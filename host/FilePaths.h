@@ -29,9 +29,10 @@ inline bool LookUpEntry(CHost& host, const char* lpPath, DWORD& dwAttributes) {
 // A search pattern as NtQueryDirectoryFile's mask: "*" and "?" as the native calls read them
 // (any run of characters, and exactly one), and "*.*" as every name, as FindFirstFileA reads
 // it. The A calls' other rules ("?" also matching nothing at a dot or the name's end, a dot
-// before a wildcard also matching the end, a closing "*.") are not kept: the walk is given
-// only "*.*", and Wine's listing keeps none of them. False for a pattern that does not fit
-// nChars characters.
+// before a wildcard also matching the end, a closing "*.") are not kept: the program gives the
+// walk only "*.*" (the tests and fuzzers give it other masks, read by the native rules above),
+// and Wine's listing keeps none of them. False for a pattern that does not fit nChars
+// characters.
 inline bool MakeSearchMask(CHost& host, const char* lpPattern, WCHAR* pBuffer, ULONG nChars,
                            UNICODE_STRING& mask) {
     const size_t nLength = std::strlen(lpPattern);

@@ -1,7 +1,8 @@
 // The one seam between the installer and Windows: every operating-system call the
 // program makes is a member here, named and shaped as Win32 names and shapes it, and
-// nothing else is. The Windows build implements it on the real API; the unit tests on an
-// in-memory Windows.
+// nothing else is; but for IsWow64Process, which Windows 2000 lacks: the program calls it
+// through g_pfnIsWow64Process, looked up at start-up with GetProcAddress (a member here).
+// The Windows build implements it on the real API; the unit tests on an in-memory Windows.
 #pragma once
 
 #include "host/WinTypes.h"

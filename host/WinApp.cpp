@@ -15,8 +15,8 @@ int CWinApp::Run(HINSTANCE hInstance, const char* lpCmdLine) {
     m_strCmdLine = lpCmdLine ? lpCmdLine : "";
     SetAppTitleFromFileName();
 
-    // There is no main window, so a false result means there is nothing more to run;
-    // either way the exit code is 0.
+    // The hook's result is not looked at: there is no message loop to go on to, and the
+    // exit code is 0 either way.
     RunInstall();
     return 0;
 }

@@ -18,7 +18,8 @@ public:
     // the process exit code, which is 0 on every path.
     int Run(HINSTANCE hInstance, const char* lpCmdLine);
 
-    // The start-up hook. A false result ends the program without a message loop.
+    // The start-up hook. Run ignores its result: the program has no message loop either
+    // way, and exits with 0 whatever it says.
     virtual bool RunInstall() = 0;
 
     // Modal box with no owner and the application title as caption. A type that names

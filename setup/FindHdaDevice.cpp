@@ -51,6 +51,8 @@ bool CInstallApp::FindHdaDevice() {
         }
     }
 
+    // True with nothing found: false says a failure box was shown, and the caller reads "no
+    // function" from the device path left empty (the "no pattern" row of FindTest).
     m_host.RegCloseKey(hKey);
     return true;
 }

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+// A record it cannot classify leaves out, and a text it cannot read leaves m_nServicePack,
+// as the caller set them: RunInstall's defaults then choose (VersionTest's UNTOUCHED, KEPT).
 void CInstallApp::GetOsVersion(OsCode& out) {
     OSVERSIONINFOA info;
     std::memset(&info, 0, sizeof(info));
@@ -53,7 +55,9 @@ void CInstallApp::GetOsVersion(OsCode& out) {
     if (info.dwMajorVersion != 5)
         return;
 
-    // The whole text is compared exactly: a trailing blank or lower case is another text.
+    // The whole text is compared exactly: a trailing blank or lower case is another text. A
+    // 5.0 record with build 2222 or above, or a 5.1 with 2222 or below, is neither release
+    // and stays unclassified, so 2000's package is started for it.
     switch (info.dwMinorVersion) {
     case 0:
         if (info.dwBuildNumber >= 2222)

@@ -44,6 +44,8 @@ bool CInstallApp::RunInstall() {
 
     CAnsiText text(m_host);
     CAnsiString strWork = CmdLine();
+    // Found anywhere in the text, not as words: whatever callers already pass keeps its
+    // meaning ("x-sy" is silent and "nodebug" debug in OptionsTest).
     text.MakeUpper(strWork.data());
     if (text.Find(strWork.c_str(), "-S") >= 0)
         bSilent = true;

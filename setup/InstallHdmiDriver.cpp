@@ -44,6 +44,8 @@ void CInstallApp::InstallHdmiDriver() {
     CAnsiText text(m_host);
     const CAnsiString strBase = BaseDirectory(text, m_szExeDir);
 
+    // Three questions, not one answer kept: the helper, the INF and the title have always
+    // been chosen each by a whole test of its own (EachWidthQuestionIsAskedAfresh pins it).
     CAnsiString strHelper = strBase;
     strHelper += IsWow64Host() ? disc::HELPER_64 : disc::HELPER_32;
     CAnsiString strCommand = strHelper;

@@ -62,7 +62,7 @@ mkdir -p "$DEMO_DIR"
 build=""
 if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
     hda_say "installing what is missing (make deps; log in build/demo/build.log)"
-    make_step deps
+    make_step deps-demo
     # Only what runs here: the unit and contract tests, and the other build, would
     # double a first demo's wait.
     hda_build_chosen

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The end-to-end scripts' checks and their count, apart from Wine, so that a script that
 # starts no Wine (test_probe.sh) counts the same way. Sourced; finish ends the script.
 PASSED=0 FAILED=0 SCENARIO=""

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced first by the end-to-end scripts that run Wine, which then run under their own Xvfb
 # display: the harness, and the Wine runner (tools/lib) with a sample disc of stand-ins. A
 # script's line "# prefix: NAME win32|win64" names its prefix, for use_prefix and test-x86.
@@ -48,6 +49,7 @@ standard_disc() {
     DISC=$SCRATCH/disc
     lay_disc "$DISC"
     hda_map_drive D "$DISC"
+    # shellcheck disable=SC2034 # for the scripts that source this file
     PROGRAM='D:\Drivers\Audio\hdasetup.exe'
     if [ $# -gt 0 ]; then hda_set_windows "$@"; fi
 }
@@ -68,6 +70,7 @@ run_program() {
     EXIT_CODE=$?
     set -e
     end=$(date +%s%N)
+    # shellcheck disable=SC2034 # for the scripts that source this file
     ELAPSED=$(awk "BEGIN { printf \"%.1f\", ($end - $start) / 1e9 }")
     check "exit code" 0 "$EXIT_CODE"
 }

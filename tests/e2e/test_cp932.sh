@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The program under code page 932, under Wine: in folders named ソフト, whose first character's
 # second byte is 0x5C (a backslash to any byte walk), it still finds the packages and the
 # helper where a Japanese Windows would; a lead byte right before "DEBUG" is no option.

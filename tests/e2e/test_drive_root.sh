@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A disc at a drive root, under Wine: D: is the disc folder, and the program lies two levels
 # down (D:\Drivers\Audio\), one level down (D:\Audio\) or at the root itself (D:\); the
 # packages come from its own folder and the helper from two levels up, or from the
@@ -36,7 +37,7 @@ TABLE
 scenario "program in D:\\ and no helper at D:\\chipset: nothing started, no wait"
 lay_disc "$DISC" .
 hda_map_drive D "$DISC"
-rm -rf "$DISC/${HDA_HELPER_32%%\\*}" "$WINEPREFIX/drive_c/$HDA_MARKER_NAME"
+rm -rf "${DISC:?}/${HDA_HELPER_32%%\\*}" "$WINEPREFIX/drive_c/$HDA_MARKER_NAME"
 run_program 'D:\hdasetup.exe' -S
 check "helper not started" 0 "$(count_logged helper-start)"
 check "marker still written" ${#HDA_MARKER_TEXT} "$(stat -c %s "$WINEPREFIX/drive_c/$HDA_MARKER_NAME" 2>/dev/null)"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The real program under Wine: the two modes, and a missing package (the package for each
 # Windows version is in test_matrix.sh).
 # prefix: win32 win32

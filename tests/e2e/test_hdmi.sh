@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The HDMI audio driver step of a silent run, under Wine: the helper's command line on a
 # 32-bit host (the 64-bit one is in test_wow64.sh), the wait for its window, the registry
 # failure box and the debug boxes.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The completion marker under Wine: whatever stands at C:\csb.log is replaced by exactly
 # the 40 bytes, except what cannot be deleted; nothing outside it is ever touched.
 # prefix: win32 win32

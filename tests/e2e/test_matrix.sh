@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The package each Windows version gets, under Wine: Wine's named versions from NT 4.0 and
 # the 9x line to Windows 10, and exact version records at the bounds of the classification
 # (XP x64 is in test_wow64.sh). Each row first checks that Wine reports the record meant.

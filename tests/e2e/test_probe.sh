@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The Wine runner's one decision: which build runs and with which loader. Checked without
 # starting Wine: a stand-in for the `wine` wrapper records any call, since on a host that
 # runs no 32-bit programs the wrapper would pick the 32-bit loader, which the kernel refuses.

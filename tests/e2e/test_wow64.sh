@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # hdasetup.exe as a 32-bit program on 64-bit Windows (WOW64), under Wine in a 64-bit prefix:
 # XP x64 gets the Server 2003 package, and the helper is ins64.exe with the winxp64 INF.
 # Only the real 32-bit exe can be under WOW64, so a host that runs no 32-bit programs

@@ -39,8 +39,8 @@ inline DWORD EnvMilliseconds(const char* name, DWORD fallback) {
     return value ? static_cast<DWORD>(std::strtoul(value, nullptr, 10)) : fallback;
 }
 
-// WinExec returns once the started program waits for input (or after a long time-out),
-// so each stand-in waits for one short timer message right after it starts.
+// The program waits, as WinExec would, until a program it starts waits for input (or for
+// 30 s), so each stand-in waits for one short timer message right after it starts.
 inline void SettleMessageQueue() {
     MSG msg;
     UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);

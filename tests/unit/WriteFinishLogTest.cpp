@@ -131,8 +131,6 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
             << c.name;
         EXPECT_EQ(c.written, MARKER == h.FileData("C:\\csb.log")) << c.name;
         if (c.written) {
-            EXPECT_EQ(40u, h.FileData("C:\\csb.log").size()) << c.name;
-            EXPECT_EQ('d', h.FileData("C:\\csb.log").back()) << c.name;
             EXPECT_EQ((std::vector<std::string>{
                           "WINDOWS\\", "WINDOWS\\Temp\\", "WINDOWS\\system32\\",
                           "WINDOWS\\system32\\kernel32.dll", "boot.ini", "csb.log"}),

@@ -1,9 +1,11 @@
+# shellcheck shell=bash
 # The driver disc as hdasetup.exe sees it, for the scripts: every path it builds, the codecs
 # it looks for and the marker it writes. Nothing here is typed again: the build writes
 # disc-facts.sh from the program's own setup/DiscFacts.h, and this file only puts its
 # pieces together. Paths are in the program's form (backslashes), relative to its folder
 # (packages) or to the base folder two levels above it (helpers, INF files).
 # hda_load_disc_facts FILE: the generated file of a build.
+# shellcheck disable=SC2034 # its variables are for the scripts that source this file
 hda_load_disc_facts() {
     # shellcheck disable=SC1090
     source "$1"
@@ -20,6 +22,7 @@ hda_load_disc_facts() {
 
 # The captions of the boxes the program can show: its two debug boxes, and its own title
 # (the program file's name) on the two registry failures.
+# shellcheck disable=SC2034 # for the scripts that source this file
 HDA_BOX_CAPTIONS=(debug_run debug_aa hdasetup)
 
 # hda_function CODEC: a registry name Windows could give a function of that codec,

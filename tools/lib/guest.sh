@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The emulated x86-64 guest, for what a host that runs no 32-bit programs cannot run (the real
 # 32-bit exe, WOW64): Debian's Wine in qemu-system-x86_64, software emulation. Sourced by
 # tools/test-x86 and tools/disc-check. Three disks: the root image, built once by
@@ -149,6 +150,7 @@ guest_run() {
     local console=$GUEST_WORK/console.log limit=${HDA_GUEST_TIMEOUT:-3600}
     hda_say "booting the guest (qemu-system-x86_64, software emulation, 2 CPUs; its console in ${console#"$HDA_REPO"/})"
     start=$(date +%s)
+    # shellcheck disable=SC2054 # the commas are qemu's, inside single arguments
     local -a qemu=("$GUEST_QEMU" -accel tcg,thread=multi -cpu Nehalem -smp 2
         -m "${HDA_GUEST_MEMORY:-4096}" -nodefaults -display none -monitor none -serial stdio
         -no-reboot -kernel "$GUEST_DIR/vmlinuz" -initrd "$GUEST_DIR/initrd.img"

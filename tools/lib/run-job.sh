@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # How make test-x86 runs one script, on this host or in the emulated guest alike: its output
 # in OUT/NAME.log after a first line saying where it ran, its exit status in OUT/NAME.rc, and
 # one line of progress through the sourcing script's hda_say.

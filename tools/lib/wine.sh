@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The one Wine runner for tests and tools: an X display, which build this host can run and
 # how to start Wine for it, prefixes, the Windows version and the HD-audio functions a
 # prefix reports, running a program with a time limit, and reading the stand-ins' log.
@@ -91,6 +92,7 @@ hda_choose_build() {
         # Debian's wine wrapper would pick the 32-bit loader, which the kernel refuses.
         HDA_WINE=("$HDA_WINE64_LOADER")
         export WINELOADER=$HDA_WINE64_LOADER
+        # shellcheck disable=SC2034 # for the scripts that source this file
         HDA_BUILD_LABEL="the x86-64 twin of hdasetup.exe (${HDA_BUILD_DIR#"$HDA_REPO"/}; this host runs no 32-bit programs)"
         if [ -z "${HDA_TWIN_SAID:-}" ]; then
             export HDA_TWIN_SAID=1
