@@ -61,7 +61,7 @@ mkdir -p "$DEMO_DIR"
 : >"$DEMO_DIR/build.log"
 build=""
 if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
-    hda_say "installing what is missing (make deps; log in build/demo/build.log)"
+    hda_say "installing what the demo runs, if missing (make deps-demo; log in build/demo/build.log)"
     make_step deps-demo
     # Only what runs here: the unit and contract tests, and the other build, would
     # double a first demo's wait.
@@ -174,7 +174,7 @@ if [ -s "$SHADOW_LOG.shots" ]; then
 elif grep -q '^box' "$SHADOW_LOG" && shadow_can_photograph; then
     more "no screenshots: ImageMagick's 'import' could not photograph the boxes"
 elif grep -q '^box' "$SHADOW_LOG"; then
-    more "no screenshots: ImageMagick's 'import' or 'xwininfo' is missing (run 'sudo tools/install-deps.sh')"
+    more "no screenshots: ImageMagick's 'import' or 'xwininfo' is missing (run 'sudo tools/install-deps.sh demo')"
 fi
 
 marker=$WINEPREFIX/drive_c/$HDA_MARKER_NAME
