@@ -6,12 +6,12 @@
 #   tools/install-deps.sh PACKAGE...  those Debian packages (the emulated guest's tools)
 set -euo pipefail
 
-# The demo: Wine with the 32-bit loader, which is also what tells the host's kind (wine.sh);
-# then the one MinGW for the build this host runs, in the thread model the exe is built with
-# (the posix one only builds the contract tests), and Wine's 64-bit part where that build is
-# the x86-64 twin (or WINDOWS=winxp64 asks for a 64-bit prefix). Xvfb for the program's boxes,
-# ImageMagick's import and xwininfo for their screenshots, pycdlib for DISC=image.iso.
-DEMO=(cmake make wine wine32:i386 xvfb xauth imagemagick x11-utils python3-pycdlib)
+# The demo: Wine with the part this host runs, the one MinGW for the build it runs, in the
+# thread model the exe is built with (the posix one only builds the contract tests); Xvfb for
+# the program's boxes, ImageMagick's import and xwininfo for their screenshots, pycdlib for
+# DISC=image.iso. Where the kernel refuses 32-bit programs, neither Wine's 32-bit part nor
+# the i386 architecture, whose package lists alone cost seconds, is installed.
+DEMO=(cmake make wine xvfb xauth imagemagick x11-utils python3-pycdlib)
 # make test: both MinGW builds and both Wine parts; the unit tests' compiler and GoogleTest,
 # clang for the fuzzers, the Japanese locale for code page 932, chattr for the marker tests,
 # the image makers of the disc tests, shellcheck, and the exe checks' PE reader and
@@ -45,18 +45,38 @@ root_for() {
     exit 1
 }
 
+# runs_32bit: whether the kernel runs 32-bit x86 programs, asked before Wine is here (the Wine
+# runner asks Wine's 32-bit loader, once it is installed): a 93-byte i386 program that only
+# exits. A kernel that refuses it, or a folder that may not hold programs, leaves the x86-64
+# twin, which runs on either kind of host.
+runs_32bit() {
+    case ${HDA_HOST_RUNS_32BIT:-} in yes) return 0 ;; no) return 1 ;; esac
+    local probe status=0
+    probe=$(mktemp)
+    # The ELF header, one loadable segment of the whole file, then: mov eax, 1; xor ebx,
+    # ebx; int 0x80 (exit 0).
+    local elf='\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0'
+    elf+='\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0'
+    elf+='\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08\x5d\0\0\0\x5d\0\0\0\x05\0\0\0\0\x10\0\0'
+    elf+='\xb8\x01\0\0\0\x31\xdb\xcd\x80'
+    printf '%b' "$elf" >"$probe"
+    chmod +x "$probe"
+    "$probe" 2>/dev/null || status=$?
+    rm -f "$probe"
+    return $status
+}
+
 purpose=${1:-test}
 case $purpose in
 demo)
-    install "${DEMO[@]}"
-    # Only now can the host be asked which build it runs.
-    if (source "$(dirname "${BASH_SOURCE[0]}")/lib/wine.sh" >/dev/null 2>&1 && hda_host_runs_32bit); then
-        more=(g++-mingw-w64-i686-win32)
+    if runs_32bit; then
+        more=(wine32:i386 g++-mingw-w64-i686-win32)
+        # WINDOWS=winxp64 asks for a 64-bit prefix.
         [ "${WINDOWS:-}" != winxp64 ] || more+=(wine64)
     else
-        more=(g++-mingw-w64-x86-64-win32 wine64)
+        more=(wine64 g++-mingw-w64-x86-64-win32)
     fi
-    install "${more[@]}"
+    install "${DEMO[@]}" "${more[@]}"
     ;;
 test)
     install "${TEST[@]}"

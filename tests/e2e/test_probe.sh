@@ -14,7 +14,8 @@ source "$REPO/tests/e2e/harness.sh"
 # TWIN LINE", then what it says when Wine is first needed (nothing, once it has chosen).
 decide() {
     env -u HDA_TWIN_SAID -u HDA_WIN32_DIR -u HDA_WIN64_DIR PATH="$FAKE:$PATH" \
-        HDA_HOST_RUNS_32BIT="$1" HDA_WINE32_LOADER="${2:-/usr/lib/wine/wine}" bash -c '
+        HDA_HOST_RUNS_32BIT="$1" HDA_WINE32_LOADER="${2:-/usr/lib/wine/wine}" \
+        HDA_WINE64_LOADER="${3:-/usr/lib/wine/wine64}" bash -c '
         source "$0/tools/lib/wine.sh" >"$1/said" 2>&1
         printf "%s|%s|%s" "${HDA_BUILD_DIR#$0/}" "${HDA_WINE[*]}" "$(cat "$1/said")"
         hda_wine --version >/dev/null' "$REPO" "$FAKE" 2>&1
@@ -29,7 +30,8 @@ check "an unknown override stops with what to use" 2 \
     "$(HDA_HOST_RUNS_32BIT=maybe bash -c 'source "$0/tools/lib/wine.sh"' "$REPO" >/dev/null 2>&1; echo $?)"
 check "no Wine: nothing chosen or said of the host, and where Wine is needed, what to do" \
     "||probe: Wine is not installed: run make deps, or make demo, which installs it" \
-    "$(HDA_CALLER=probe decide "" "$FAKE/absent")"
+    "$(HDA_CALLER=probe decide "" "$FAKE/absent" "$FAKE/absent")"
+check "Wine without its 32-bit part: the twin, said" "$TWIN" "$(HDA_CALLER=probe decide "" "$FAKE/absent")"
 check "Wine that refuses 32-bit programs: the twin, said" "$TWIN" "$(HDA_CALLER=probe decide "" "$FAKE/wine")"
 check "Wine that runs them: the real exe, nothing said" "build/win32|wine|" \
     "$(HDA_CALLER=probe FAKE_STATUS=0 decide "" "$FAKE/wine")"

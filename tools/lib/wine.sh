@@ -10,9 +10,9 @@
 
 HDA_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 HDA_CALLER=${HDA_CALLER:-$(basename "$0" .sh)}
-# The 32-bit loader is what the probe asks; e2e.probe points it at fakes.
+# The 32-bit loader is what the probe asks; e2e.probe points both at fakes.
 HDA_WINE32_LOADER=${HDA_WINE32_LOADER:-/usr/lib/wine/wine}
-HDA_WINE64_LOADER=/usr/lib/wine/wine64
+HDA_WINE64_LOADER=${HDA_WINE64_LOADER:-/usr/lib/wine/wine64}
 # shellcheck source=disc-facts.sh
 source "$HDA_REPO/tools/lib/disc-facts.sh"
 
@@ -61,7 +61,11 @@ hda_stop_xvfb() {
 HDA_NO_WINE="Wine is not installed: run make deps, or make demo, which installs it"
 
 # hda_host_known: whether the host's kind can be told now (an override, or Wine installed).
-hda_host_known() { [ -n "${HDA_HOST_RUNS_32BIT:-}" ] || [ -e "$HDA_WINE32_LOADER" ]; }
+# Wine without its 32-bit part, as make deps-demo leaves it where the kernel refuses 32-bit
+# programs, runs none either: the probe's answer is the same.
+hda_host_known() {
+    [ -n "${HDA_HOST_RUNS_32BIT:-}" ] || [ -e "$HDA_WINE32_LOADER" ] || [ -e "$HDA_WINE64_LOADER" ]
+}
 
 # hda_host_runs_32bit: whether this host runs 32-bit x86 programs, the 32-bit Wine loader
 # among them; stops with what to do when Wine is not installed.
