@@ -19,7 +19,7 @@ CLK_TCK=$(getconf CLK_TCK)
 
 hda_prefix "$WORK" bench win32
 DISC=$SCRATCH/disc
-shadow_lay "$DISC" Drivers/Audio
+hda_py shadow.py "$DISC" --build "$HDA_BUILD_DIR" >/dev/null
 hda_map_drive D "$DISC"
 hda_set_windows winxp
 C=$WINEPREFIX/drive_c
@@ -127,7 +127,7 @@ ratio_walk=$(printf '%s\n' "${ratios[@]}" | median)
 SHIPPED=${HDA_WIN32_DIR:-$HDA_REPO/build/win32}/hdasetup.exe
 [ -f "$SHIPPED" ] || hda_die "no $SHIPPED to measure: run make win32"
 size=$(stat -c %s "$SHIPPED")
-shadow_lay "$DISC" Drivers/Audio
+hda_py shadow.py "$DISC" --build "$HDA_BUILD_DIR" >/dev/null
 cp "$STANDINS/standin_empty.exe" "$DISC/Drivers/Audio/empty.exe"
 cp "$STANDINS/standin_empty_gui.exe" "$DISC/Drivers/Audio/empty_gui.exe"
 interactive=() interactive_missing=() empty=() empty_gui=()

@@ -33,19 +33,13 @@ check_windows() {
 }
 [ -n "$HDA_BUILD_CHOSEN" ] && check_windows
 
-# check_disc: the disc and the program's folder on it, as the shadow will take them (check.py
-# reads an image as the chosen Windows reads it). An image is read only once make deps has
+# check_disc: the disc and the program's folder on it, as the shadow will take them (an image is
+# read as the chosen Windows reads it). An image is read only once make deps-demo has
 # installed its reader; a folder is checked before anything is built, so a mistyped path
 # fails at once.
-DISC_SHOWN=$DISC
 check_disc() {
-    local answer
-    answer=$(hda_py check.py --caller demo prepare --disc "$DISC" --program "$PROGRAM" \
-        --work "$DEMO_DIR" --windows "$WINDOWS") || exit 2
-    eval "$answer"
-    DISC_SHOWN=$CHECK_DISC
-    [ -z "$CHECK_IMAGE" ] || DISC_SHOWN+=", read as $CHECK_READ_AS as Wine's '$WINDOWS' reads it"
-    DISC=$CHECK_DISC PROGRAM=$CHECK_PROGRAM
+    hda_py shadow.py "$DEMO_DIR/shadow" --check --build "$DEMO_DIR" --disc "$DISC" --program "$PROGRAM" \
+        --windows "$WINDOWS" --work "$DEMO_DIR" || exit 2
 }
 [ -z "$DISC" ] || [ -f "$DISC" ] || check_disc
 
@@ -93,23 +87,20 @@ hda_need_build
 SHADOW_WORK_DIR=$DEMO_DIR
 
 SHADOW=$DEMO_DIR/disc
-what="a sample driver disc under build/demo/disc: stand-in packages and helpers, empty INF files"
+what="a sample driver disc under build/demo/disc: stand-ins for its programs and INF files"
 [ -n "$DISC" ] && SHADOW=$DEMO_DIR/shadow &&
-    what="a shadow of $DISC_SHOWN under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
+    what="a shadow of $DISC under build/demo/shadow: stand-ins for every program, the disc's INF files copied"
 hda_say "laying $what"
-if [ -n "$DISC" ]; then
-    MISSING=$(shadow_lay_disc "$SHADOW" "$DISC" "$PROGRAM" "$WINDOWS") || exit 2
-    shadow_folders "$PROGRAM" # laid in a subshell: SHADOW_FOLDER is set here again
-else
-    shadow_lay "$SHADOW" "$PROGRAM"
-fi
+# The program's path in the shadow, the disc as it was read, then each file the disc lacks.
+hda_py shadow.py "$SHADOW" --build "$HDA_BUILD_DIR" --program "$PROGRAM" \
+    ${DISC:+--disc "$DISC" --windows "$WINDOWS" --work "$DEMO_DIR"} >"$DEMO_DIR/laid.txt" || exit 2
+{ read -r WIN_PROGRAM && read -r DISC_SHOWN && MISSING=$(cat); } <"$DEMO_DIR/laid.txt"
 
 hda_say "Wine prefix ${WINEPREFIX#"$REPO"/}: Windows version '$WINDOWS', the disc as D:, one HD-audio function"
 shadow_setup "$WINDOWS" "$SHADOW"
 IFS=$'\t' read -r os_numbers os_text < <(hda_os_version)
 read -r os_platform os_major os_minor os_build <<<"$os_numbers"
 
-WIN_PROGRAM="D:\\${SHADOW_FOLDER//\//\\}hdasetup.exe"
 hda_say "running $WIN_PROGRAM $ARGS (the package takes ${HDA_PACKAGE_MS:-2000} ms, the helper's window stays ${HDA_HELPER_MS:-3000} ms)"
 # ARGS is split into words as a shell would, and the program sees them joined by blanks.
 # shellcheck disable=SC2086

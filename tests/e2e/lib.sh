@@ -40,8 +40,9 @@ use_prefix() {
     hda_prefix "$WINE_DIR" "${declared[@]}"
 }
 
-# lay_disc DIR [PROGRAM_FOLDER]: a disc of stand-ins, hdasetup.exe in Drivers/Audio unless told.
-lay_disc() { shadow_lay "$1" "${2:-Drivers/Audio}"; }
+# lay_disc DIR [PROGRAM_FOLDER [BUILD]]: the sample disc of BUILD's stand-ins (the one this host
+# runs unless told), hdasetup.exe in Drivers/Audio unless told.
+lay_disc() { hda_py shadow.py "$1" --program "${2:-Drivers/Audio}" --build "${3:-$HDA_BUILD_DIR}" >/dev/null; }
 
 # standard_disc [WINDOWS]: the script's prefix, the sample disc as D:, $PROGRAM on it.
 standard_disc() {

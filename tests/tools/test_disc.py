@@ -2,7 +2,6 @@
 a few patched bytes: what Windows would see is what counts, and nothing else."""
 
 import io
-import json
 import os
 import subprocess
 import sys
@@ -11,7 +10,6 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "py"))
-import check  # noqa: E402
 import disc  # noqa: E402
 import exe  # noqa: E402
 
@@ -126,52 +124,6 @@ class Folders(unittest.TestCase):
                  "Drivers/Audio/hdasetup.exe/x": "missing", "Drivers/A*/hdasetup.exe": "missing",
                  "Drivers/Audio [hd]/x": "yes"}
         self.assertEqual(table, {path: d.lookup(path).state for path in table})
-
-    def run_check(self, *args, stdin=""):
-        err, out = io.StringIO(), io.StringIO()
-        old = sys.stdin, sys.stdout, sys.stderr
-        sys.stdin, sys.stdout, sys.stderr = io.StringIO(stdin), out, err
-        try:
-            status = check.main(list(args))
-        finally:
-            sys.stdin, sys.stdout, sys.stderr = old
-        return status, out.getvalue(), err.getvalue()
-
-    def test_program_folder_and_exe_refusals(self):
-        work = os.path.join(self.tmp.name, "work")
-        table = [("drivers/audio [hd]", "Audio [HD]/hdasetup.exe is a symbolic link: only a file that is really"),
-                 ("Drivers/A*", "'Drivers/A*': there is no such folder"),
-                 ("Drivers/Linked", "Drivers/Linked is a symbolic link"),
-                 ("../elsewhere", "is outside the disc"), ("/abs/path", "is outside the disc"),
-                 ("DRIVERS/AUDIO", "is no Windows program at all")]
-        for program, said in table:
-            with self.subTest(program=program):
-                status, _, err = self.run_check("prepare", "--disc", self.root, "--program", program,
-                                                "--work", work, "--exe-check")
-                self.assertEqual((2, 1), (status, err.count("\n")))
-                self.assertIn(said, err)
-        for work, said in ((self.tmp.name, "lies inside check's work folder"), (self.root + "/w", "holds check's work")):
-            self.assertIn(said, self.run_check("prepare", "--disc", self.root, "--program", ".", "--work", work)[2])
-
-    def test_rows_count_only_what_is_on_the_disc(self):
-        runs = os.path.join(self.tmp.name, "runs")
-        facts = [("Windows XP", True, "D:\\Drivers\\Audio\\hdasetup.exe /q", None),
-                 ("Windows XP SP1", True, "D:\\Drivers\\Audio\\linked.exe /q", None),
-                 ("Windows XP x64", True, None, "not run here"), ("Windows 7", False, "", None)]
-        with open(runs, "w") as f:
-            f.write("key\n")
-            for windows, supported, package, not_run in facts:
-                f.write(json.dumps({"windows": windows, "supported": supported, "codec": "none", "not_run": not_run,
-                                    "status": 0, "package": package, "helper": "", "helper_path": "", "marker": True}) + "\n")
-        record = os.path.join(self.tmp.name, "record.json")
-        status, _, _ = self.run_check("report", "--disc", self.root, "--program", "Drivers/Audio", "--runs", runs,
-                                      "--project-exe", "/none", "--repo", "/", "--run-with", "x", "--quiet", " /q",
-                                      "--record", record, "--out", os.devnull)
-        with open(record) as f:
-            rows = json.load(f)["rows"]
-        self.assertEqual([(False, ["yes"]), (True, ["link"]), (False, []), (True, [])],
-                         [(r["missing"], [x["state"] for x in r["files"]]) for r in rows])
-        self.assertEqual(1, status)
 
 
 class Exes(unittest.TestCase):

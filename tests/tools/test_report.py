@@ -5,6 +5,7 @@ import copy, html.parser, json, os, pathlib, re, subprocess, sys, unittest
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 sys.path.insert(0, os.path.join(ROOT, "tools", "py"))
 import report  # noqa: E402
+from record import Record  # noqa: E402
 
 SAMPLE = json.loads(pathlib.Path(ROOT, "tests", "tools", "sample-record.json").read_text(encoding="utf-8"))
 # Starts with a backtick, holds a longer run of them, a pipe, markup, quotes, ESC, a bidi
@@ -16,6 +17,10 @@ RECORD = copy.deepcopy(SAMPLE)  # the first row's command lines and every head t
 RECORD["rows"][0].update(package=HOSTILE, helper=HOSTILE_HELPER)
 RECORD["exes"][0]["file_version"] = RECORD["image"]["path"] = HOSTILE
 RECORD["notes"] = [{"label": "bad name", "text": HOSTILE}]
+
+
+def render(record, fmt):
+    return report.render(Record.from_dict(record), fmt)
 
 
 def gfm_cells(line):  # GitHub ends a cell at each pipe no backslash pair takes, then unescapes \| in it
@@ -30,12 +35,12 @@ def md_plain(text):  # literal markdown text: no special character left unescape
 class Escaping(unittest.TestCase):
     def test_no_control_character_reaches_any_format(self):
         for fmt in report.FORMATS:
-            out = report.render(RECORD, fmt)
+            out = render(RECORD, fmt)
             self.assertEqual([], re.findall(r"[\x00-\x09\x0b-\x1f\x7f-\x9f\u202e\ud800-\udfff]", out), fmt)
             self.assertTrue(all(shown in out for shown in ("\u241b[31m", "U+202E", " ソフト", "U+DC80")), fmt)
 
     def test_text_aligns_by_display_width(self):
-        lines = report.render(RECORD, "text").splitlines()
+        lines = render(RECORD, "text").splitlines()
         head = next(line for line in lines if line.startswith("   Windows "))
         column = report.width(head[:head.index("Helper command line")])
         rows = [line for line in lines if "D:\\chipset" in line and "Windows " in line]
@@ -43,7 +48,7 @@ class Escaping(unittest.TestCase):
         self.assertEqual({column}, {report.width(line[:line.index("D:\\chipset")]) for line in rows})
 
     def test_markdown_keeps_each_field_in_its_cell_and_span(self):
-        lines = report.render(RECORD, "markdown").splitlines()
+        lines = render(RECORD, "markdown").splitlines()
         tables = [gfm_cells(line) for line in lines if line.startswith("|")]
         self.assertEqual({5, 9}, {len(cells) for cells in tables})
         row = next(cells for cells in tables if cells[1:3] == ["Windows 2000 SP4", "1095:1390"])
@@ -69,7 +74,7 @@ class Escaping(unittest.TestCase):
                 self.full_table_in = list(self.open) if data == "Package command line" else self.full_table_in
                 self.texts.append(data)
         reader = Reader()
-        reader.feed(report.render(RECORD, "html"))
+        reader.feed(render(RECORD, "html"))
         self.assertLessEqual(reader.tags, {"html", "head", "meta", "title", "style", "body", "p", "ul",
                                            "li", "code", "table", "tr", "th", "td", "details", "summary"})
         self.assertEqual(([], [], ["html", "body", "details", "table", "tr", "th"]),
@@ -103,17 +108,17 @@ class Summary(unittest.TestCase):
         for change, verdict, xpsp1, xp64 in self.CASES:
             r = change(copy.deepcopy(SAMPLE))
             for fmt in report.FORMATS:
-                out = report.render(r, fmt)
+                out = render(r, fmt)
                 self.assertIn("Verdict: " + verdict, out, fmt)
                 self.assertEqual("KB888111XPSP1.exe" in xpsp1, "Windows XP SP1: KB888111XPSP1.exe" in out, fmt)
                 self.assertEqual(xp64 is not None, "Windows XP x64: not run on this host (needs 32-bit" in out)
-            md = report.render(r, "markdown")
+            md = render(r, "markdown")
             for label, shown in (("XP SP1", xpsp1), ("XP x64", xp64)):
                 row = "| %s |" % label + (" %s |" % shown * 4 if shown else "")
                 self.assertEqual(shown is not None, row in md, verdict)
 
     def test_the_summary_fits_100_columns_and_names_each_command_line_once(self):
-        text = report.render(SAMPLE, "text")
+        text = render(SAMPLE, "text")
         summary = text[:text.index("\ndisc ")].splitlines()
         self.assertLessEqual(max(report.width(line) for line in summary), 100)
         self.assertEqual(1, sum("KB888111XPSP1.exe /quiet /o" in line for line in summary))
@@ -123,7 +128,7 @@ class Summary(unittest.TestCase):
         out = subprocess.run([sys.executable, os.path.join(ROOT, "tools", "py", "report.py"), "--format", "markdown"],
                              input=json.dumps(RECORD).encode(), capture_output=True,
                              env=dict(os.environ, LC_ALL="C", PYTHONIOENCODING="ascii"), check=True)
-        self.assertEqual(report.render(RECORD, "markdown"), out.stdout.decode("utf-8"))
+        self.assertEqual(render(RECORD, "markdown"), out.stdout.decode("utf-8"))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the emulated x86-64 guest from Debian's packages alone: a Debian 12 root made by
-# debootstrap with Debian's kernel, Wine (its 32-bit part included) and Xvfb, written into
+# debootstrap with Debian's kernel, Wine (its 32-bit part included), Xvfb and Python (which
+# lays the end-to-end tests' discs, as on the host), written into
 # an ext4 image without loop mounts, and the kernel and initrd to boot it directly. The
 # caller keeps the result under a hash of this file, so any change here builds a new guest.
 #
@@ -38,7 +39,7 @@ step "debootstrap: a minimal Debian 12 root from $mirror"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$log" 2>&1 ||
     fail "debootstrap could not make a Debian 12 root from $mirror"
 
-step "installing Debian's kernel, Wine (32- and 64-bit), Xvfb and the locales"
+step "installing Debian's kernel, Wine (32- and 64-bit), Xvfb, Python and the locales"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 # No service starts inside the chroot while packages install.
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
@@ -50,7 +51,7 @@ in_root dpkg --add-architecture i386 || fail "dpkg --add-architecture i386"
 in_root apt-get update -q || fail "apt-get update inside the guest root (is $mirror reachable?)"
 in_root apt-get install -y -q --no-install-recommends \
     linux-image-amd64 initramfs-tools kmod udev procps e2fsprogs locales \
-    wine wine32:i386 wine64 xvfb xauth ||
+    wine wine32:i386 wine64 xvfb xauth python3 ||
     fail "installing the guest's packages"
 # ja_JP for the code page 932 scenarios, en_US for anything that wants a UTF-8 locale.
 printf 'ja_JP.UTF-8 UTF-8\nen_US.UTF-8 UTF-8\n' >"$root/etc/locale.gen"

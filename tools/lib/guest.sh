@@ -92,13 +92,13 @@ guest_unlock() { flock -u 9; exec 9>&-; }
 # scripts, and the 32-bit build with its stand-ins and the disc facts it wrote.
 guest_manifest() {
     local f
-    for f in "$HDA_REPO"/tests/e2e/*.sh "$HDA_REPO"/tools/lib/*.sh "$HDA_REPO"/tools/disc-check \
+    for f in "$HDA_REPO"/tests/e2e/*.sh "$HDA_REPO"/tools/lib/*.sh "$HDA_REPO"/tools/py/*.py \
         "$HDA_REPO"/tools/guest/guest-run.sh; do
         [ "$f" == "$HDA_REPO/tools/lib/guest.sh" ] && continue # the host's side only
         printf '%s\t%s\n' "$f" "${f#"$HDA_REPO"/}"
     done
-    for f in "$GUEST_WIN32_DIR"/hdasetup.exe "$GUEST_WIN32_DIR"/disc-facts.sh \
-        "$GUEST_WIN32_DIR"/standins/*.exe; do
+    for f in "$GUEST_WIN32_DIR"/hdasetup.exe "$GUEST_WIN32_DIR"/disc-facts.* \
+        "$GUEST_WIN32_DIR"/standins/*; do
         printf '%s\t%s\n' "$f" "build/win32/${f#"$GUEST_WIN32_DIR"/}"
     done
 }
@@ -116,9 +116,10 @@ guest_stamp() {
 guest_need_build() { hda_need_build "$GUEST_WIN32_DIR"; }
 
 # guest_run RESULTS_DIR < JOBS: the guest, installed and built first when missing, boots
-# with the repo's files and runs the jobs read from standard input (calls of guest_prefix
-# and guest_job, see tools/guest/guest-run.sh); what they left in out/ goes to RESULTS_DIR.
-# Prints the guest's progress lines as they come. Fails when it did not run every job.
+# with the repo's files (and what the folder GUEST_CARRY holds, if set, in out/) and runs the
+# jobs read from standard input (calls of guest_prefix and guest_job, see
+# tools/guest/guest-run.sh); what they left in out/ goes to RESULTS_DIR. Prints the guest's
+# progress lines as they come. Fails when it did not run every job.
 guest_run() {
     local run=$GUEST_WORK/run results=$1 src dest start
     guest_tools
@@ -131,6 +132,7 @@ guest_run() {
         cp "$src" "$run/repo/$dest"
     done
     cp "$HDA_REPO/tools/guest/guest-run.sh" "$run/guest-run.sh"
+    [ -z "${GUEST_CARRY:-}" ] || cp -r "$GUEST_CARRY/." "$run/out/"
     {
         echo "export HDA_TIME_SLACK=$GUEST_TIME_SLACK"
         cat

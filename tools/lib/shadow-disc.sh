@@ -1,69 +1,11 @@
 # shellcheck shell=bash disable=SC2034 # the SHADOW_* results are read by the scripts that source this
-# Runs hdasetup.exe under Wine on a shadow of a driver disc: the program and, at exactly the
-# paths it builds, stand-ins for every program it may start, so nothing from a real disc is
-# ever executed or changed. Sourced by the demo, disc-check, the benchmark and the e2e tests.
-# Set SHADOW_WORK_DIR first (prefixes, shadow disc, logs, screenshots); the build is wine.sh's
-# choice, and SHADOW_EXE, when set, the hdasetup.exe laid instead (disc-check --exe disc).
-# A real disc or image is read by tools/py/check.py (hda_py), never here: this file only
-# lays the sample disc and runs the program.
+# Runs hdasetup.exe under Wine on a shadow of a driver disc (laid by tools/py/shadow.py: the
+# program and, at exactly the paths it builds, stand-ins for every program it may start), with
+# its boxes photographed and answered. Sourced by the demo, the benchmark and the e2e tests.
+# Set SHADOW_WORK_DIR first (prefixes, logs, screenshots); the build is wine.sh's choice.
 
 # shellcheck source=wine.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
-
-# shadow_folders PROGRAM_FOLDER: SHADOW_FOLDER, the folder relative to the disc root with a
-# trailing slash ("" for the root), and SHADOW_BASE, where the program looks for the helper.
-# The program cuts its own folder after the third backslash from the end, so D:\ and
-# D:\Audio\ stay as they are and any deeper folder loses its last two levels.
-shadow_folders() {
-    local -a all=() parts=()
-    local part i
-    IFS=/ read -r -a all <<<"$1"
-    for part in "${all[@]}"; do
-        [ -n "$part" ] && [ "$part" != "." ] && parts+=("$part")
-    done
-    SHADOW_FOLDER="" SHADOW_BASE=""
-    for i in "${!parts[@]}"; do
-        SHADOW_FOLDER+="${parts[i]}/"
-        [ "$i" -lt $((${#parts[@]} - 2)) ] && SHADOW_BASE+="${parts[i]}/"
-    done
-    [ ${#parts[@]} -eq 1 ] && SHADOW_BASE=$SHADOW_FOLDER
-    return 0
-}
-
-# shadow_needed PROGRAM_FOLDER: each file the program may start or name, one
-# "kind|path relative to the disc|its stand-in" a line.
-shadow_needed() {
-    shadow_folders "$1"
-    local rel
-    for rel in "${HDA_PACKAGES[@]}"; do echo "package|$SHADOW_FOLDER$(hda_unix "$rel")|standin_package.exe"; done
-    for rel in "$HDA_HELPER_32" "$HDA_HELPER_64"; do echo "helper|$SHADOW_BASE$(hda_unix "$rel")|standin_helper.exe"; done
-    for rel in "$HDA_INF_32" "$HDA_INF_64"; do echo "inf|$SHADOW_BASE$(hda_unix "$rel")|"; done
-}
-
-# shadow_lay SHADOW PROGRAM_FOLDER: lays the sample disc, every program a stand-in and
-# empty INF files. A shadow of a real disc is check.py's (shadow_lay_disc).
-shadow_lay() {
-    local shadow=$1 rel standin
-    shadow_folders "$2"
-    rm -rf "$shadow"
-    mkdir -p "$shadow/$SHADOW_FOLDER"
-    cp "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" "$shadow/${SHADOW_FOLDER}hdasetup.exe"
-    while IFS='|' read -r _ rel standin; do
-        mkdir -p "$(dirname "$shadow/$rel")"
-        if [ -n "$standin" ]; then cp "$HDA_BUILD_DIR/standins/$standin" "$shadow/$rel"; else : >"$shadow/$rel"; fi
-    done < <(shadow_needed "$2")
-}
-
-# shadow_lay_disc SHADOW DISC PROGRAM_FOLDER WINDOWS_PRESET: a shadow of a disc (a folder or an
-# image, read as that Windows reads it): a stand-in only where the disc has the program, its
-# INF files copied (only files, never through a link), so the run behaves as it would on the
-# disc. Prints each file the disc lacks, one a line; stops (status 2) on a disc it cannot read.
-shadow_lay_disc() {
-    shadow_folders "$3"
-    shadow_needed "$3" | hda_py check.py --caller "$HDA_CALLER" lay --disc "$2" --program "$3" \
-        --windows "$4" --shadow "$1" --exe "${SHADOW_EXE:-$HDA_BUILD_DIR/hdasetup.exe}" \
-        --standins "$HDA_BUILD_DIR/standins"
-}
 
 # shadow_setup WINDOWS_PRESET SHADOW: the Windows version, the shadow as D:, one
 # HD-audio function of a known HDMI codec, and no marker left from an earlier run.

@@ -1,153 +1,121 @@
-#!/usr/bin/python3
-"""What disc-check and the demo ask of a disc, for their shell, which only runs programs:
-  prepare  the disc and --program checked, answered as shell assignments (CHECK_*);
-  lay      a shadow of the disc for the demo: stand-ins where the disc has a program, its INF
-           files copied; prints the files it lacks;
-  report   the runs (JSON lines the shell wrote) with every file they name looked up on the
-           real disc, as one record, rendered by report.py; exit 1 when a supported Windows
-           would start a file the disc lacks.
-Every failure is one line on standard error and exit status 2."""
+"""What a disc holds of what the program starts or names, judged as each Windows would see it:
+the program's folder and hdasetup.exe, and every file a run started or named, looked up in the
+namespace that Windows reads; the record of a check, built from its runs and those looks."""
 
-import argparse
-import io
-import json
+from __future__ import annotations
+
 import os
-import shlex
-import shutil
-import sys
+from typing import Iterable
 
 import disc as discs
+import layout
+import record as rec
+from runs import WINDOWS, Run, Windows
 
-# The folder and the exe are taken as XP reads the disc; each row then uses its own Windows.
+# The folder and the exe are taken as XP reads the disc where it can (the most common Windows
+# of the table); a Windows that reads another tree has them looked up there.
 MAIN_WINDOWS = "Windows XP"
-# Wine's version presets, as the Windows whose namespace the demo's shadow is laid from.
-PRESETS = {"win2k": "Windows 2000", "win2003": "Windows Server 2003", "win7": "Windows 7",
-           "win10": "Windows 10", "winxp": "Windows XP", "winxp64": "Windows XP x64"}
+LABELS = [MAIN_WINDOWS] + [w.label for w in WINDOWS if w.label != MAIN_WINDOWS]
 # hdasetup.exe is tens of KiB and an INF file a few: a record that claims more is no such file,
 # and is never unpacked.
-MAX_COPY = 64 << 20
-CALLER = "check"
+MAX_READ = 64 << 20
 
 
-class Stop(Exception):
-    pass
+class CheckError(Exception):
+    """An expected failure: the tool stops with this one line and exit status 2."""
 
 
-def stop(text):
-    raise Stop(text)
-
-
-def open_disc(path, windows=(MAIN_WINDOWS,)):
-    """(real path, image path or None, {windows: Disc}) for a folder or an image."""
-    if os.path.isdir(path):
-        real = os.path.realpath(path)
-        folder = discs.FolderDisc(real)
-        return real, None, {w: folder for w in windows}
-    if not os.path.lexists(path):
-        stop(f"the disc folder '{path}' does not exist (give the root folder of a driver disc, or its image)")
-    real = os.path.realpath(path)
-    try:
-        return real, real, discs.read_as(real, windows)
-    except discs.DiscError as e:
-        stop(str(e))
-
-
-def inside(path, folder):
+def inside(path: str, folder: str) -> bool:
     return path == folder or path.startswith(folder.rstrip("/") + "/")
 
 
-def where(real, image, rel):
-    return f"{rel} in the image {image}" if image else os.path.join(real, rel)
+def where(ds: discs.DiscSet, rel: str) -> str:
+    return f"{rel} in the image {ds.image}" if ds.image else os.path.join(ds.real, rel)
 
 
-def program_folder(disc, real, image, given):
-    """The --program folder as it is on the disc, literal and matched as Windows would."""
+def refuse_work_folder(ds: discs.DiscSet, work: str, tool: str) -> None:
+    """A disc inside the work folder would be cleared by the check; one that holds it would be
+    written on."""
+    work = os.path.realpath(work)
+    if inside(ds.real, work):
+        raise CheckError(f"the disc {ds.real} lies inside {tool}'s work folder {work}, which is cleared; copy it elsewhere")
+    if not ds.image and inside(work, ds.real):
+        raise CheckError(f"the disc {ds.real} holds {tool}'s work folder {work}; nothing is ever written on a disc")
+
+
+def relative_program(ds: discs.DiscSet, given: str) -> str:
+    """The --program folder relative to the disc's root, refused when it lies outside."""
+    outside = CheckError(f"the program folder '{given}' is outside the disc '{ds.real}' (give a folder on the disc, e.g. Drivers/Audio)")
     path = given
     if os.path.isabs(given):
-        for root in (real, os.path.abspath(real)):
-            if not image and inside(os.path.normpath(given), root):
-                path = os.path.relpath(os.path.normpath(given), root)
-                break
-        else:
-            stop(f"the program folder '{given}' is outside the disc '{real}' (give a folder on the disc, e.g. Drivers/Audio)")
+        if ds.image or not inside(os.path.normpath(given), ds.real):
+            raise outside
+        path = os.path.relpath(os.path.normpath(given), ds.real)
     path = os.path.normpath(path.replace("\\", "/"))
     if path == ".." or path.startswith("../"):
-        stop(f"the program folder '{given}' is outside the disc '{real}' (give a folder on the disc, e.g. Drivers/Audio)")
-    found = disc.lookup(path, want="dir")
-    if found.state != discs.YES:
-        what = {discs.MISSING: "there is no such folder", discs.LINK: f"{found.rel} is a symbolic link, never followed",
-                discs.BAD_NAME: f"'{found.rel}' is a name Windows cannot hold"}.get(
-            found.state, f"{found.rel} is {found.entry.what if found.entry else 'not a folder'}")
-        stop(f"the program folder '{given}': {what} on the disc '{real}'")
-    return found.rel
+        raise outside
+    return "" if path == "." else path
 
 
-def read_file(disc, found, out):
-    if found.entry.size > MAX_COPY:
-        stop(f"{found.rel} claims {found.entry.size} bytes: no file the check needs is that large; nothing was unpacked")
-    try:
-        disc.copy(found, out)
-    except discs.DiscError as e:
-        stop(str(e))
-    except Exception as e:  # pycdlib's refusal of a record, with its own words
-        stop(f"{found.rel} could not be read: {e}")
+def program_folder(d: discs.Disc, ds: discs.DiscSet, given: str) -> discs.Found:
+    return d.lookup(relative_program(ds, given), want="dir")
 
 
-def exe_facts(data):
-    import exe  # pefile: only once the disc is known to be there
+def folder_problem(found: discs.Found) -> str:
+    return {discs.MISSING: "there is no such folder", discs.LINK: f"{found.rel} is a symbolic link, never followed",
+            discs.BAD_NAME: f"'{found.rel}' is a name Windows cannot hold"}.get(
+        found.state, f"{found.rel} is {found.entry.what if found.entry else 'not a folder'}")
 
-    facts = exe.facts(data)
-    return facts, exe.problem(facts)
 
-
-def disc_exe(disc, real, image, program):
-    """The disc's hdasetup.exe: (where it is, its bytes); it must be a file Windows sees."""
+def exe_problem(d: discs.Disc, ds: discs.DiscSet, program: str) -> tuple[str, discs.Found]:
+    """Why the disc's hdasetup.exe in PROGRAM is not a file Windows sees ("" when it is)."""
     rel = "/".join(p for p in (program, "hdasetup.exe") if p)
-    found = disc.lookup(rel)
+    found = d.lookup(rel)
     if found.state == discs.MISSING:
-        stop(f"the disc has no hdasetup.exe in '{program or '.'}' ({where(real, image, rel)})")
+        return f"the disc has no hdasetup.exe in '{program or '.'}' ({where(ds, rel)})", found
     if found.state != discs.YES:
-        what = f"a name Windows cannot hold ('{found.rel}')" if found.state == discs.BAD_NAME else found.entry.what
-        stop(f"{where(real, image, found.rel)} is {what}: only a file that is really on the disc counts")
-    data = io.BytesIO()
-    read_file(disc, found, data)
-    return found.rel, data.getvalue()
+        what = f"a name Windows cannot hold ('{found.rel}')" if found.state == discs.BAD_NAME else (
+            found.entry.what if found.entry else found.state)
+        return f"{where(ds, found.rel)} is {what}: only a file that is really on the disc counts", found
+    return "", found
 
 
-def cmd_prepare(a):
-    real, image, by_windows = open_disc(a.disc, (a.windows,))
-    work = os.path.realpath(a.work)
-    if inside(real, work):
-        stop(f"the disc {real} lies inside {CALLER}'s work folder {work}, which is cleared; copy it elsewhere")
-    if not image and inside(work, real):
-        stop(f"the disc {real} holds {CALLER}'s work folder {work}; nothing is ever written on a disc")
-    disc = by_windows[a.windows]
-    program = program_folder(disc, real, image, a.program)
-    answer = {"CHECK_DISC": real, "CHECK_IMAGE": image or "", "CHECK_PROGRAM": program,
-              "CHECK_READ_AS": disc.namespace, "CHECK_EXE": ""}
-    if a.exe_check:
-        rel, data = disc_exe(disc, real, image, program)
-        problem = exe_facts(data)[1]
+def read(d: discs.Disc, found: discs.Found) -> bytes:
+    if found.entry.size > MAX_READ:
+        raise CheckError(f"{found.rel} claims {found.entry.size} bytes: no file the check needs is that large; nothing was unpacked")
+    try:
+        return d.read(found, MAX_READ)
+    except discs.DiscError as e:
+        raise CheckError(str(e)) from None
+
+
+class Program:
+    """hdasetup.exe on the disc: its folder and bytes as the main Windows reads them, and for
+    each Windows of the table whether its namespace holds them too (a bridge image's UDF and
+    Joliet trees may differ)."""
+
+    def __init__(self, ds: discs.DiscSet, given: str, labels: list[str]) -> None:
+        found = {w: program_folder(ds.disc(w), ds, given) for w in labels}
+        main = next((w for w in labels if found[w].state == discs.YES), None)
+        if main is None:
+            raise CheckError(f"the program folder '{given}': {folder_problem(found[labels[0]])} on the disc '{ds.real}'")
+        self.folder = found[main].rel
+        problem, exe = exe_problem(ds.disc(main), ds, self.folder)
         if problem:
-            stop(f"{where(real, image, rel)} is not a 32-bit Windows GUI program: it is {problem}")
-        answer["CHECK_EXE"] = rel
-        if a.exe_to:
-            with open(a.exe_to, "wb") as out:
-                out.write(data)
-    for key, value in answer.items():
-        print(f"{key}={shlex.quote(value)}")
+            raise CheckError(problem)
+        self.rel, self.data = exe.rel, read(ds.disc(main), exe)
+        # Why each other Windows finds no such program where it reads the disc.
+        self.absent: dict[str, str] = {}
+        for w in labels:
+            if found[w].state != discs.YES or exe_problem(ds.disc(w), ds, found[w].rel)[0]:
+                self.absent[w] = "no hdasetup.exe where this Windows reads the disc"
 
 
-def needed(stream):
-    """The shell's list of what the program may start or name: (kind, path, stand-in)."""
-    return [tuple(line.rstrip("\n").split("|")) for line in stream if line.strip()]
-
-
-def hint(disc, found, rel):
+def hint(d: discs.Disc, found: discs.Found, rel: str) -> str:
     """Why a file is not counted, in words after its name ("" for plainly missing)."""
     other = f" ({found.rel})" if found.rel != rel else ""
-    if found.state == discs.MISSING and getattr(disc, "kind", "") == "iso":
-        cut = disc.cut_forms(rel)
+    if found.state == discs.MISSING and d.kind == "iso":
+        cut = d.cut_forms(rel)
         if cut:
             return (f"not there: the image holds only 8.3 names cut from it, {' '.join(cut)}; master it with"
                     " Joliet, whose long names Windows 2000 and XP read")
@@ -155,186 +123,103 @@ def hint(disc, found, rel):
         return (f"a symbolic link{other}: a disc image made from the folder may not carry it, so it counts as"
                 " missing, and it is never followed")
     if found.state == discs.NOT_A_FILE:
-        return f"{found.entry.what}{other}, not a file"
+        return f"{found.entry.what if found.entry else 'not a file'}{other}, not a file"
     if found.state == discs.BAD_NAME:
         return f"not there: '{found.rel}' is a name Windows cannot hold, never taken for this file"
     return ""
 
 
-def windows_path(rel):
-    return "D:\\" + rel.replace("/", "\\")
+NOTE_LABELS = {discs.MISSING: "cut names", discs.LINK: "link", discs.BAD_NAME: "bad name"}
 
 
-def cmd_lay(a):
-    _, _, by_windows = open_disc(a.disc, (a.windows,))
-    disc = by_windows[a.windows]
-    shadow = a.shadow
-    shutil.rmtree(shadow, ignore_errors=True)
-    program = a.program.strip("/")
-    os.makedirs(os.path.join(shadow, program), exist_ok=True)
-    shutil.copyfile(a.exe, os.path.join(shadow, program, "hdasetup.exe"))
-    for kind, rel, standin in needed(sys.stdin):
-        found = disc.lookup(rel)
-        if found.state != discs.YES:
-            text = hint(disc, found, rel)
-            print(f"  {kind:<8} {windows_path(rel)}{': ' + text if text else ''}")
-            continue
-        dest = os.path.join(shadow, rel)
-        os.makedirs(os.path.dirname(dest), exist_ok=True)
-        if standin:
-            shutil.copyfile(os.path.join(a.standins, standin), dest)
-        else:
-            with open(dest, "wb") as out:
-                read_file(disc, found, out)
+class Looker:
+    """Looks files up, each in the namespace its Windows reads, and keeps one note per thing
+    worth saying about them."""
 
+    def __init__(self, ds: discs.DiscSet) -> None:
+        self.ds = ds
+        self.notes: list[rec.Note] = []
 
-def runs(paths):
-    """The rows of the runs files in order: a later file's row replaces an earlier one's
-    (the emulated guest's XP x64 rows replace "not run")."""
-    rows = {}
-    for path in paths:
-        with open(path, encoding="utf-8", errors="surrogateescape") as f:
-            for line in f:
-                if line.startswith("{"):
-                    fact = json.loads(line)
-                    rows[(fact["windows"], fact["codec"])] = fact
-    return list(rows.values())
+    def note(self, label: str, text: str) -> None:
+        if rec.Note(label, text) not in self.notes:
+            self.notes.append(rec.Note(label, text))
 
-
-def exe_entry(label, path, data):
-    f = exe_facts(data)[0]
-    return {"label": label, "path": path, **{k: f[k] for k in ("size", "sha256", "file_version", "product_version")}}
-
-
-def cmd_report(a):
-    facts = runs(a.runs)
-    windows = list(dict.fromkeys(f["windows"] for f in facts))
-    real, image, by_windows = open_disc(a.disc, windows + [MAIN_WINDOWS])
-    main = by_windows[MAIN_WINDOWS]
-    program = program_folder(main, real, image, a.program)
-    exe_rel, exe_data = disc_exe(main, real, image, program)
-    exe_list = [exe_entry("disc's hdasetup.exe", exe_rel, exe_data)]
-    shown = os.path.relpath(a.project_exe, a.repo) if inside(os.path.abspath(a.project_exe), a.repo) else a.project_exe
-    if os.path.isfile(a.project_exe):
-        with open(a.project_exe, "rb") as f:
-            project = f.read()
-        exe_list.append(exe_entry("project's build", shown, project))
-        same = "same build" if project == exe_data else "differs (another commit, a changed file or another toolchain)"
-    else:
-        exe_list.append({"label": "project's build", "path": shown, "absent": "not built (make builds it)"})
-        same = "not compared"
-
-    notes, noted = [], set()
-
-    def note(label, text):
-        if (label, text) not in noted:
-            noted.add((label, text))
-            notes.append({"label": label, "text": text})
-
-    def look(w, kind, path):
-        disc = by_windows[w]
+    def find(self, windows: str, kind: str, path: str) -> tuple[rec.FileLook, discs.Found]:
+        d = self.ds.disc(windows)
         rel = "/".join(discs.split(path[3:] if path[:3].upper() == "D:\\" else path))
-        found = disc.lookup(rel)
-        text = hint(disc, found, rel)
-        if text:
-            label = {discs.MISSING: "cut names", discs.LINK: "link", discs.BAD_NAME: "bad name"}.get(found.state, "not a file")
-            note(label, f"{windows_path(rel)} is {text}")
-        return {"kind": kind, "path": path, "state": found.state}
+        found = d.lookup(rel)
+        why = hint(d, found, rel)
+        if why:
+            self.note(NOTE_LABELS.get(found.state, "not a file"), f"{layout.windows_path(rel)} is {why}")
+        return rec.FileLook(kind, path, found.state, why), found
 
-    rows, failed = [], False
-    for f in facts:
-        row = {"windows": f["windows"], "supported": f["supported"], "codec": f["codec"],
-               "ran": not f.get("not_run"), "not_run": f.get("not_run") or None, "status": f.get("status"),
-               "package": f.get("package") or None, "helper": f.get("helper") or None, "files": [],
-               "marker": bool(f.get("marker")), "missing": False}
-        if row["ran"]:
-            if row["package"]:
-                package = row["package"]
-                package = package[: -len(a.quiet)] if a.quiet and package.endswith(a.quiet) else package
-                row["files"].append(look(f["windows"], "package", package))
-            if row["helper"]:
-                helper_path = f.get("helper_path") or ""
-                inf = row["helper"][len(helper_path) + 1:] if row["helper"].startswith(helper_path + " ") else ""
-                inf = inf.split(' "HDAUDIO\\')[0]
-                row["files"].append(look(f["windows"], "helper", helper_path))
-                if inf:
-                    row["files"].append(look(f["windows"], "inf", inf))
-            row["missing"] = not row["package"] or any(x["state"] != discs.YES for x in row["files"])
-            failed |= row["missing"] and row["supported"]
-        rows.append(row)
-    for w in windows:
-        ran = [r for r in rows if r["windows"] == w and r["ran"]]
-        if ran:
-            said = "would start a file the disc lacks" if any(r["missing"] for r in ran) else "ok"
-            print(f"[{CALLER}] {w}: {said}", file=sys.stderr)
-    for kind, rel, _ in needed(sys.stdin):  # the cut names of what no row came to name
-        for w in windows:
-            if getattr(by_windows[w], "kind", "") == "iso":
-                look(w, kind, windows_path(rel))
-    for d in dict.fromkeys(by_windows.values()):
+    def look(self, windows: str, kind: str, path: str) -> rec.FileLook:
+        return self.find(windows, kind, path)[0]
+
+
+def started(run: Run, quiet: str) -> list[tuple[str, str]]:
+    """(kind, path) of each file the run started or named: the package without the silent
+    options, the helper by its window title (its own path, which may hold blanks), and the
+    INF file between the helper's path and the quoted device path."""
+    files = []
+    if run.package:
+        files.append(("package", run.package[: -len(quiet)] if quiet and run.package.endswith(quiet) else run.package))
+    if run.helper and run.helper_window:
+        files.append(("helper", run.helper_window))
+        if run.helper.startswith(run.helper_window + " "):
+            inf = run.helper[len(run.helper_window) + 1:].split(' "HDAUDIO\\')[0]
+            if inf:
+                files.append(("inf", inf))
+    return files
+
+
+def row(run: Run, windows: Windows, looker: Looker, program: Program, quiet: str) -> rec.Row:
+    r = rec.Row(run.windows, windows.supported, run.codec, ran=run.not_run is None, not_run=run.not_run,
+                status=run.status, package=run.package, helper=run.helper, marker=run.marker)
+    if r.ran:
+        if windows.label in program.absent:
+            r.files.append(rec.FileLook("program", layout.windows_path(program.rel), discs.MISSING,
+                                        program.absent[windows.label]))
+        r.files += [looker.look(windows.label, kind, path) for kind, path in started(run, quiet)]
+        r.missing = r.package is None or any(f.state != rec.YES for f in r.files)
+    return r
+
+
+def build_record(ds: discs.DiscSet, program: Program, runs: list[Run], facts: layout.Facts,
+                 project_exe: str, repo: str, run_with: str, table: Iterable[Windows] = WINDOWS) -> rec.Record:
+    import exe  # pefile, only once the disc is known to be there
+
+    by_label = {w.label: w for w in table}
+    looker = Looker(ds)
+    rows = [row(r, by_label[r.windows], looker, program, facts.quiet) for r in runs]
+    ran = list(dict.fromkeys(r.windows for r in runs))
+    if ds.image:  # the cut names of what no run came to name
+        for n in layout.needed(facts, program.folder):
+            for w in ran:
+                if ds.disc(w).kind == "iso":
+                    looker.look(w, n.kind, layout.windows_path(n.rel))
+    for d in dict.fromkeys(ds.disc(w) for w in ran):
         for folder, name in d.bad_names:
-            note("bad name", f"{folder} holds a name Windows cannot hold, never taken for a file or folder: {name!r}")
+            looker.note("bad name", f"{folder} holds a name Windows cannot hold, never taken for a file or folder: {name!r}")
 
-    read_as = None
-    if image:
-        groups = {}
-        for w in windows:
-            groups.setdefault(by_windows[w].namespace, []).append(w)
-        read_as = [{"windows": ws, "namespace": ns} for ns, ws in groups.items()]
-    record = {"disc": real, "program": program or ".", "image": image and {"path": image, "read_as": read_as},
-              "exes": exe_list, "same_build": same, "notes": notes, "run_with": a.run_with, "rows": rows}
-    import report
-
-    text = report.render(record, a.format)
-    if a.record:
-        with open(a.record, "w", encoding="utf-8", errors="surrogateescape") as f:
-            json.dump(record, f, ensure_ascii=False, indent=1)
-    if a.out:
-        with open(a.out, "w", encoding="utf-8", errors="surrogateescape") as f:
-            f.write(text)
-        print(f"[{CALLER}] table written to {a.out}", file=sys.stderr)
+    def exe_entry(label: str, path: str, data: bytes) -> rec.Exe:
+        f = exe.facts(data)
+        return rec.Exe(label, path, f["size"], f["sha256"], f["file_version"], f["product_version"])
+    exes = [exe_entry("disc's hdasetup.exe", program.rel, program.data)]
+    shown = os.path.relpath(project_exe, repo) if inside(os.path.abspath(project_exe), repo) else project_exe
+    if os.path.isfile(project_exe):
+        with open(project_exe, "rb") as f:
+            project = f.read()
+        exes.append(exe_entry("project's build", shown, project))
+        same = "same build" if project == program.data else "differs (another commit, a changed file or another toolchain)"
     else:
-        sys.stdout.write(text)
-    return 1 if failed else 0
-
-
-def main(argv):
-    global CALLER
-    p = argparse.ArgumentParser(prog="check.py")
-    p.add_argument("--caller", default=CALLER)
-    sub = p.add_subparsers(dest="cmd", required=True)
-    for name in ("prepare", "lay", "report"):
-        s = sub.add_parser(name)
-        s.add_argument("--disc", required=True)
-        s.add_argument("--program", required=True)
-        s.add_argument("--windows", default=MAIN_WINDOWS)
-    sub.choices["prepare"].add_argument("--work", required=True)
-    sub.choices["prepare"].add_argument("--exe-check", action="store_true")
-    sub.choices["prepare"].add_argument("--exe-to")
-    for opt in ("--shadow", "--exe", "--standins"):
-        sub.choices["lay"].add_argument(opt, required=True)
-    r = sub.choices["report"]
-    r.add_argument("--runs", action="append", required=True)
-    r.add_argument("--project-exe", required=True)
-    r.add_argument("--repo", required=True)
-    r.add_argument("--run-with", required=True)
-    r.add_argument("--quiet", default="")
-    r.add_argument("--format", default="text", choices=("text", "markdown", "html"))
-    r.add_argument("--out")
-    r.add_argument("--record", help="also write the record as JSON to this file")
-    a = p.parse_args(argv)
-    CALLER = a.caller
-    a.windows = PRESETS.get(a.windows, a.windows)
-    try:
-        return {"prepare": cmd_prepare, "lay": cmd_lay, "report": cmd_report}[a.cmd](a) or 0
-    except Stop as e:
-        print(f"{CALLER}: {e}", file=sys.stderr)
-    except ImportError as e:  # a fresh machine: Debian's python3-pycdlib or python3-pefile
-        print(f"{CALLER}: Python's {e.name} is missing: run make deps (Debian's python3-{e.name})", file=sys.stderr)
-    return 2
-
-
-if __name__ == "__main__":
-    for stream in (sys.stdin, sys.stdout, sys.stderr):  # names byte for byte, whatever the locale
-        stream.reconfigure(encoding="utf-8", errors="surrogateescape")
-    sys.exit(main(sys.argv[1:]))
+        exes.append(rec.Exe("project's build", shown, absent="not built (make builds it)"))
+        same = "not compared"
+    image = None
+    if ds.image:
+        groups: dict[str, list[str]] = {}
+        for w in ran:
+            groups.setdefault(ds.disc(w).namespace, []).append(w)
+        image = rec.Image(ds.image, [rec.ReadAs(ws, ns) for ns, ws in groups.items()])
+    return rec.Record(disc=ds.real, program=program.folder or ".", run_with=run_with, image=image, exes=exes,
+                      same_build=same, notes=looker.notes, rows=rows)

@@ -2,6 +2,7 @@
 namespace the given Windows reads. Only names and sizes come from an image's directory
 records; a file's bytes are read only when asked for (the exe, the demo's INF files)."""
 
+import io
 import os
 import re
 import shutil
@@ -302,3 +303,51 @@ def read_as(image_path, windows_labels):
         ns = image_namespace(iso, w)
         discs[w] = by_ns.setdefault(ns, ImageDisc(iso, ns))
     return discs
+
+
+# TEMPORARY shim until the reader's own DiscSet lands.
+class CannotRead(DiscError):
+    pass
+
+
+def _read(self, found, limit):
+    out = io.BytesIO()
+    self.copy(found, out)
+    return out.getvalue()[:limit]
+
+
+Disc.read = _read
+
+
+class DiscSet:
+    def __init__(self, path, windows):
+        self.image = None
+        if os.path.isdir(path):
+            self.real = os.path.realpath(path)
+            folder = FolderDisc(self.real)
+            self._by = {w: folder for w in windows}
+            return
+        if not os.path.lexists(path):
+            raise DiscError(f"the disc folder '{path}' does not exist (give the root folder of a driver disc, or its image)")
+        self.real = self.image = os.path.realpath(path)
+        self._by = read_as(self.real, windows)
+
+    def disc(self, windows):
+        return self._by[windows]
+
+    def close(self):
+        for d in set(self._by.values()):
+            if getattr(d, "iso", None):
+                d.iso.close()
+                d.iso = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def open_disc(path, windows):
+    return DiscSet(path, list(windows))
+FolderDisc.kind = "folder"

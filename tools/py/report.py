@@ -1,24 +1,29 @@
 #!/usr/bin/python3
 """disc-check's report: one check's record written as text, markdown or HTML.
 
-The record comes from the checker (tools/py/check.py); every text in it may come from the
-disc (names, command lines, version texts), so each format escapes every field, and no
-format lets a control character reach a terminal. The summary leads: the verdict, a matrix
-of Windows by codec, each command line once; then the exes and the image; then every run.
+Every text in the record may come from the disc (names, command lines, version texts), so each
+format escapes every field, no format lets a control character reach a terminal, and no text
+becomes a link. The summary leads: the verdict, a matrix of Windows by codec, each command
+line once; then the exes and the image; then every run. A saved record.json is rendered again
+with:
 
     /usr/bin/python3 tools/py/report.py --format text|markdown|html < record.json
 """
+from __future__ import annotations
+
+import argparse
 import html
 import json
 import sys
 import unicodedata
 
+from record import NOT_RUN, Record, Row, problems, verdict, windows_label
+
 FORMATS = ("text", "markdown", "html")
 SUMMARY_COLUMNS = 100  # a terminal's width that the text summary keeps to
 HEADERS = ("", "Windows", "Codec", "Package command line", "Package on disc",
            "Helper command line", "Helper and INF on disc", "Wait ended", "Marker written")
-FILE_KINDS = {"helper": "helper", "inf": "INF"}
-NOT_RUN = "not run"
+FILE_KINDS = {"program": "hdasetup.exe", "helper": "helper", "inf": "INF"}
 
 # ---- fields as they may be shown
 
@@ -65,16 +70,19 @@ def wrap(text, first, rest, columns=SUMMARY_COLUMNS):
     return lines + [line]
 
 
-MD_PUNCTUATION = set("\\`*_[]<>|~&#$")  # "!" only matters before "[", escaped itself
+# "!" only matters before "[", escaped itself. An "@", the ":" of "://" and the "." of "www."
+# escaped keep an e-mail address or a URL from the disc from becoming a link.
+MD_PUNCTUATION = set("\\`*_[]<>|~&#$@")
 
 
 def md_text(text):
-    """text as markdown's literal text, also inside a table cell. A backslash before a
-    letter stands as it is, so Windows paths keep their look."""
+    """text as markdown's literal text, also inside a table cell, never a link. A backslash
+    before a letter stands as it is, so Windows paths keep their look."""
     out = []
     for i, ch in enumerate(text):
         nxt = text[i + 1] if i + 1 < len(text) else ""
-        if ch in MD_PUNCTUATION and (ch != "\\" or not nxt or not nxt.isalnum()):
+        if (ch in MD_PUNCTUATION and (ch != "\\" or not nxt or not nxt.isalnum())) or (
+                ch == ":" and text[i + 1:i + 3] == "//") or (ch == "." and text[max(0, i - 3):i].lower() == "www"):
             out.append("\\")
         out.append(ch)
     return "".join(out)
@@ -105,164 +113,125 @@ def h(text):
 # ---- what the three formats say, from the record
 
 
-def windows_label(row):
-    return visible(row.get("windows")) + ("" if row.get("supported", True) else " (not supported)")
+def label(row: Row) -> str:
+    return visible(windows_label(row))
 
 
-def short_windows(label):
-    return label[len("Windows "):] if label.startswith("Windows ") else label
+def short_windows(text: str) -> str:
+    return text[len("Windows "):] if text.startswith("Windows ") else text
 
 
-def windows_list(labels):
+def windows_list(labels: list[str]) -> str:
     """Windows 2000 SP4, XP, XP SP1: the family named once."""
-    return ", ".join(label if i == 0 else short_windows(label) for i, label in enumerate(labels))
+    return ", ".join(w if i == 0 else short_windows(w) for i, w in enumerate(labels))
 
 
-def state_shown(state):
+def state_shown(state: str) -> str:
     return "MISSING" if state == "missing" else visible(state)
 
 
-def files_state(row, kinds):
+def files_state(row: Row, kinds: tuple[str, ...]) -> str:
     """'yes' or 'MISSING' for the package; 'helper yes, INF MISSING' for the helper."""
-    found = [f for f in row.get("files") or [] if f.get("kind") in kinds]
+    found = [f for f in row.files if f.kind in kinds]
     if not found:
         return "-"
     if kinds == ("package",):
-        return ", ".join(state_shown(f.get("state")) for f in found)
-    return ", ".join("%s %s" % (FILE_KINDS[f["kind"]], state_shown(f.get("state"))) for f in found)
+        return ", ".join(state_shown(f.state) for f in found)
+    return ", ".join("%s %s" % (FILE_KINDS[f.kind], state_shown(f.state)) for f in found)
 
 
-def problems(row):
-    """What a run lacks, by short file name; 'nothing started' when it started no package."""
-    said = []
-    for f in row.get("files") or []:
-        if f.get("state") != "yes":
-            name = visible(f.get("path")).rsplit("\\", 1)[-1]
-            said.append(name if f.get("state") == "missing" else "%s (%s)" % (name, state_shown(f.get("state"))))
-    if row.get("package") is None:
-        said.append("nothing started")
-    return said
-
-
-def ran(row):
-    return row.get("ran", True)
-
-
-def cell(row):
+def cell(row: Row) -> str:
     """A matrix cell: ok, what the run lacks, or why it did not end well or did not run."""
-    if not ran(row):
+    if not row.ran:
         return NOT_RUN
-    if row.get("missing") or problems(row):
-        return ", ".join(problems(row)) or "!"
-    return "exit %d" % row["status"] if row.get("status") else "ok"
+    return ", ".join(visible(p) for p in problems(row)) if row.fails else "ok"
 
 
 def unique(items):
     return list(dict.fromkeys(items))
 
 
-def verdict(record):
-    """The headline, what each Windows lacks [(label, text)], and why some did not run."""
-    rows = record.get("rows") or []
-    supported = unique(windows_label(r) for r in rows if ran(r) and r.get("supported", True))
-    lacking, not_run = {}, {}
-    for r in rows:
-        if not ran(r):
-            not_run.setdefault(windows_label(r), visible(r.get("not_run") or NOT_RUN))
-        elif r.get("missing"):
-            lacking.setdefault(windows_label(r), []).extend(problems(r) or ["!"])
-    bad = [w for w in lacking if w in supported]
-    that_ran = " that ran" if any(r.get("supported", True) for r in rows if not ran(r)) else ""
-    if not supported:
-        headline = "no supported Windows ran: nothing is vouched for."
-    elif bad:
-        headline = "%d of the %d supported Windows%s would start a file the disc lacks:" % (
-            len(bad), len(supported), that_ran)
-    elif lacking:
-        headline = "every supported Windows%s finds every file it starts on the disc; " \
-            "one it does not support would not:" % that_ran
-    else:
-        headline = "every supported Windows%s finds every file it starts on the disc." % that_ran
-    return ("Verdict: " + headline,
-            [(w, ", ".join(unique(said))) for w, said in lacking.items()], list(not_run.items()))
+def codecs(record: Record) -> list[str]:
+    return unique(visible(r.codec) for r in record.rows if r.codec not in ("", "-"))
 
 
-def codecs(record):
-    return unique(visible(r.get("codec")) for r in record.get("rows") or []
-                  if r.get("codec") not in (None, "", "-"))
-
-
-def matrix(record):
+def matrix(record: Record) -> list[list[str]]:
     """The header and one row per Windows: its label without 'Windows ', then a cell per codec."""
     columns = codecs(record)
-    found = {}
-    for r in record.get("rows") or []:
-        found.setdefault(windows_label(r), {})[visible(r.get("codec"))] = r
+    found: dict[str, dict[str, Row]] = {}
+    for r in record.rows:
+        found.setdefault(label(r), {})[visible(r.codec)] = r
     table = [["Windows"] + columns]
-    for label, by_codec in found.items():
+    for windows, by_codec in found.items():
         whole = next((r for c, r in by_codec.items() if c not in columns), None)  # one row for all
-        table.append([short_windows(label)] + [
+        table.append([short_windows(windows)] + [
             cell(by_codec[c]) if c in by_codec else cell(whole) if whole else "-" for c in columns])
     return table
 
 
-def command_lines(record, key, kinds):
+def command_lines(record: Record, key: str, kinds: tuple[str, ...]) -> list[tuple[str, str, str]]:
     """Each distinct command line of that key once: (line, its files on the disc, the Windows
     that start it)."""
-    groups = {}
-    for r in record.get("rows") or []:
-        if ran(r) and r.get(key) is not None:
-            group = groups.setdefault(r[key], [files_state(r, kinds), []])
-            group[1].append(windows_label(r))
-    return [(visible(line), on_disc, windows_list(unique(labels)))
-            for line, (on_disc, labels) in groups.items()]
+    groups: dict[str, list] = {}
+    for r in record.rows:
+        line = getattr(r, key)
+        if r.ran and line is not None:
+            group = groups.setdefault(line, [files_state(r, kinds), []])
+            group[1].append(label(r))
+    return [(visible(line), on_disc, windows_list(unique(labels))) for line, (on_disc, labels) in groups.items()]
 
 
-def head_facts(record):
+def head_facts(record: Record) -> list[tuple[str, str]]:
     """(label, text) lines: the disc, the exes, whether they are one build, the image, notes."""
-    facts = [("disc", "%s, program in %s" % (visible(record.get("disc")), visible(record.get("program") or ".")))]
-    for exe in record.get("exes") or []:
-        if exe.get("absent"):
-            text = "%s, %s" % (visible(exe.get("path")), visible(exe["absent"]))
+    facts = [("disc", "%s, program in %s" % (visible(record.disc), visible(record.program or ".")))]
+    for exe in record.exes:
+        if exe.absent:
+            text = "%s, %s" % (visible(exe.path), visible(exe.absent))
         else:
             text = "%s, %s bytes, SHA-256 %s, FileVersion %s, ProductVersion %s" % tuple(
-                visible(exe.get(k) if exe.get(k) is not None else "none")
-                for k in ("path", "size", "sha256", "file_version", "product_version"))
-        facts.append((visible(exe.get("label")), text))
-    if record.get("same_build"):
-        facts.append(("", visible(record["same_build"])))
-    image = record.get("image")
-    if image:
-        facts.append(("disc image", "%s, read as %s" % (visible(image.get("path")), "; as ".join(
-            "%s by %s" % (visible(way.get("namespace")), windows_list([visible(w) for w in way.get("windows") or []]))
-            for way in image.get("read_as") or []))))
-    facts += [(visible(n.get("label")), visible(n.get("text"))) for n in record.get("notes") or []]
+                visible(v if v is not None else "none")
+                for v in (exe.path, exe.size, exe.sha256, exe.file_version, exe.product_version))
+        facts.append((visible(exe.label), text))
+    if record.same_build:
+        facts.append(("", visible(record.same_build)))
+    if record.image:
+        facts.append(("disc image", "%s, read as %s" % (visible(record.image.path), "; as ".join(
+            "%s by %s" % (visible(way.namespace), windows_list([visible(w) for w in way.windows]))
+            for way in record.image.read_as))))
+    facts += [(visible(n.label), visible(n.text)) for n in record.notes]
     return facts
 
 
-def full_rows(record):
+def full_rows(record: Record) -> list[list[str]]:
     """Every run, in the columns of HEADERS."""
     table = []
-    for r in record.get("rows") or []:
-        label, codec = windows_label(r), visible(r.get("codec") or "-")
-        if not ran(r):
-            table.append(["", label, codec, visible(r.get("not_run") or NOT_RUN)] + ["-"] * 5)
+    for r in record.rows:
+        codec = visible(r.codec or "-")
+        if not r.ran:
+            table.append(["", label(r), codec, visible(r.not_run or NOT_RUN)] + ["-"] * 5)
             continue
-        package, helper, status = r.get("package"), r.get("helper"), r.get("status") or 0
-        wait = "no (exit %d)" % status if status else "yes" if helper is not None else "-"
-        table.append(["!" if r.get("missing") else "", label, codec,
-                      "(nothing started)" if package is None else visible(package),
-                      files_state(r, ("package",)) if package is not None else "-",
-                      "-" if helper is None else visible(helper),
-                      files_state(r, ("helper", "inf")) if helper is not None else "-",
-                      wait, "yes" if r.get("marker") else "no"])
+        wait = "no (exit %s)" % r.status if not r.finished else "yes" if r.helper is not None else "-"
+        table.append(["!" if r.fails else "", label(r), codec,
+                      "(nothing started)" if r.package is None else visible(r.package),
+                      files_state(r, ("package",)) if r.package is not None else "-",
+                      "-" if r.helper is None else visible(r.helper),
+                      files_state(r, ("program", "helper", "inf")) if r.helper is not None else "-",
+                      wait, "yes" if r.marker else "no"])
     return table
 
 
-def last_line(record):
-    return "Rows marked ! would start a file the disc lacks. Run with %s." % visible(record.get("run_with"))
+def last_line(record: Record) -> str:
+    return ("Rows marked ! would start a file the disc lacks or did not finish. Run with %s."
+            % visible(record.run_with))
 
 # ---- the three formats
+
+
+def summary(record: Record) -> tuple[str, list[tuple[str, str]], list[tuple[str, str]]]:
+    """The verdict's headline, what each Windows lacks and why some did not run, shown."""
+    v = verdict(record)
+    return (visible(v.headline), [(visible(w), visible(t)) for w, t in v.lacking],
+            [(visible(w), visible(t)) for w, t in v.not_run])
 
 
 def text_table(table):
@@ -271,7 +240,7 @@ def text_table(table):
 
 
 def render_text(record):
-    headline, lacking, not_run = verdict(record)
+    headline, lacking, not_run = summary(record)
     out = wrap(headline, "", "  ")
     for label, text in lacking:
         out += wrap(text, "  %s: " % label, "      ")
@@ -297,7 +266,7 @@ def md_row(cells):
 
 
 def render_markdown(record):
-    headline, lacking, not_run = verdict(record)
+    headline, lacking, not_run = summary(record)
     out = ["**%s**" % md_text(headline), ""]
     out += ["- %s: %s" % (md_text(label), md_text(text)) for label, text in lacking]
     if not_run:
@@ -314,8 +283,8 @@ def render_markdown(record):
     out += ["", "**The disc and its exe**", ""]  # a paragraph, or the lists would merge
     out += ["- " + md_text(label + ": " + text if label else text) for label, text in head_facts(record)]
     out += ["", md_row(md_text(c) for c in HEADERS), md_row("---" for _ in HEADERS)]
-    for r, row in zip(record.get("rows") or [], full_rows(record)):  # command lines as code
-        out.append(md_row(md_code(c, in_table=True) if ran(r) and i in (3, 5) and c not in ("-", "(nothing started)")
+    for r, row in zip(record.rows, full_rows(record)):  # command lines as code
+        out.append(md_row(md_code(c, in_table=True) if r.ran and i in (3, 5) and c not in ("-", "(nothing started)")
                           else md_text(c) for i, c in enumerate(row)))
     out += ["", md_text(last_line(record))]
     return "\n".join(line for line in out if line is not None) + "\n"
@@ -337,7 +306,7 @@ def html_table(table, row_class=None, cell_class=None):
 
 
 def render_html(record):
-    headline, lacking, not_run = verdict(record)
+    headline, lacking, not_run = summary(record)
     out = ["<!DOCTYPE html>", '<html><head><meta charset="utf-8"><title>disc-check</title>',
            "<style>%s</style></head><body>" % STYLE, '<p class="verdict">%s</p>' % h(headline)]
     if lacking:
@@ -361,28 +330,24 @@ def render_html(record):
     return "\n".join(out) + "\n"
 
 
-def render(record, fmt):
+def render(record: Record, fmt: str) -> str:
     """The report of one check's record in fmt: text, markdown or html."""
-    if fmt not in FORMATS:
-        raise ValueError("unknown format %r: use text, markdown or html" % fmt)
     return {"text": render_text, "markdown": render_markdown, "html": render_html}[fmt](record)
 
 
-def main(argv):
-    fmt = "text"
-    if len(argv) == 2 and argv[0] == "--format":
-        fmt = argv[1]
-    elif argv:
-        sys.stderr.write("usage: report.py [--format text|markdown|html] < record.json\n")
-        return 2
+def main(argv: list[str]) -> int:
+    p = argparse.ArgumentParser(prog="report.py", description="A saved disc-check record (record.json, "
+                                "on standard input) as a report on standard output.")
+    p.add_argument("--format", choices=FORMATS, default="text")
+    fmt = p.parse_args(argv).format
     try:
-        report = render(json.loads(sys.stdin.buffer.read()), fmt)
-    except (ValueError, TypeError, AttributeError, KeyError) as error:
-        sys.stderr.write("report.py: %s\n" % error)
+        record = Record.from_dict(json.loads(sys.stdin.buffer.read().decode("utf-8", "surrogateescape")))
+    except (ValueError, TypeError, KeyError) as error:
+        sys.stderr.write("report.py: not a disc-check record: %s\n" % error)
         return 2
     # UTF-8 whatever the locale: a report must not depend on LC_ALL (surrogates are shown
     # by visible() and never reach the encoder).
-    sys.stdout.buffer.write(report.encode("utf-8"))
+    sys.stdout.buffer.write(render(record, fmt).encode("utf-8"))
     return 0
 
 
