@@ -1,5 +1,5 @@
-"""Which programs on a disc Windows would start: the project's program patched, one row per rule."""
-import os, sys, unittest, unittest.mock, pefile
+"""Which files on a disc Windows would start or open: the project's program patched, one row per rule; INF texts."""
+import codecs, os, sys, unittest, unittest.mock, pefile
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "py"))
 import exe  # noqa: E402
 
@@ -23,6 +23,12 @@ START = [({"Subsystem": 3, "MajorSubsystemVersion": 5, "MinorSubsystemVersion": 
          ({"Subsystem": 1}, None, XP, "subsystem 1: Windows starts only GUI and console programs", False),
          ({"MajorSubsystemVersion": 5, "MinorSubsystemVersion": 1}, None, W2K, "subsystem version 5.1: Windows 2000 starts programs up to 5.0", False),
          ({"MajorSubsystemVersion": 3, "MinorSubsystemVersion": 9}, None, XP, "subsystem version 3.9: Windows starts programs from 3.10", False)]
+INF = [(b"", "0 bytes"),
+       (b'[Version]\r\nSignature="$Windows NT$"\r\n', None),
+       (codecs.BOM_UTF16_LE + "; a\n[version] ; b\nsignature = $CHICAGO$ ; c\n".encode("utf-16-le"), None),
+       (b'[Strings]\nSignature="$Windows NT$"\n', "no [Version] section"),
+       (b'[Version]\nClass=Net\n[Strings]\nSignature="$Windows NT$"\n', "no Signature in its [Version] section"),
+       (b'[Version]\nSignature="$Foo;\x1b' + b"x" * 60 + b'"', 'Signature "$Foo;\\x1b' + "x" * 51 + '...": SetupAPI opens only $Windows NT$ or $Chicago$')]
 
 
 class Rules(unittest.TestCase):
@@ -35,3 +41,6 @@ class Rules(unittest.TestCase):
                 d = pe.write()[:size]
                 got = exe.start_problem(d[:exe.HEAD_BYTES], len(d), *windows), exe.problem(exe.facts(d))
                 self.assertEqual((said, f"a broken program: {said}" if stops else unittest.mock.ANY), got)
+
+    def test_inf(self):
+        self.assertEqual([said for _, said in INF], [exe.inf_problem(data) for data, _ in INF])

@@ -1,8 +1,10 @@
-"""What Windows makes of a program on a disc, read from its bytes with pefile, never by running
-it: an exe's facts, the same under any locale where binutils' words are translated; whether a
-given Windows would start it."""
+"""What Windows makes of a file on a disc, read from its bytes (with pefile for programs), never
+by running it: an exe's facts, the same under any locale where binutils' words are translated;
+whether a given Windows would start a program; whether SetupAPI would open an INF."""
 
+import codecs
 import hashlib
+import re
 
 import pefile
 
@@ -26,6 +28,10 @@ MAX_SECTIONS = 96
 OLDEST_SUBSYSTEM = (3, 10)
 SECTION_HEADER = pefile.Structure(pefile.PE.__IMAGE_SECTION_HEADER_format__).sizeof()
 DATA_DIRECTORY = pefile.Structure(pefile.PE.__IMAGE_DATA_DIRECTORY_format__).sizeof()
+INF_SIGNATURES = ("$windows nt$", "$chicago$")
+# A line up to its comment: a ";" inside quotes is text. An unclosed quote ends the line there,
+# which can only lose a Signature, never make one.
+UNCOMMENTED = re.compile(r'(?:[^;"]|"[^"]*")*')
 SHOWN = 60  # characters of a disc's own text quoted in a reason
 
 
@@ -94,6 +100,38 @@ def start_problem(head: bytes, size: int, windows: str, max_subsystem: tuple[int
         return f"subsystem version {'%d.%d' % version}: {windows} starts programs up to {'%d.%d' % max_subsystem}"
     if version < OLDEST_SUBSYSTEM:
         return f"subsystem version {'%d.%d' % version}: Windows starts programs from {'%d.%d' % OLDEST_SUBSYSTEM}"
+    return None
+
+
+def inf_problem(data: bytes) -> str | None:
+    """Why SetupAPI would not open an INF of these bytes; None when it would."""
+    if not data:
+        return "0 bytes"
+    # UTF-16 only by its byte-order mark, little-endian as Windows writes it; else the ANSI code
+    # page, read here byte for byte: all the check looks for is ASCII, and a double-byte
+    # character never starts with an ASCII byte nor ends with ";", "=" or a quote.
+    if data.startswith(codecs.BOM_UTF16_LE):
+        text = data[len(codecs.BOM_UTF16_LE):].decode("utf-16-le", "replace")
+    else:
+        text = data.decode("latin-1")
+    section, in_version, signature = None, False, None
+    for line in text.replace("\r\n", "\n").replace("\r", "\n").split("\n"):
+        line = UNCOMMENTED.match(line).group().strip(" \t")
+        if line.startswith("["):
+            section = line[1:].partition("]")[0].strip(" \t").lower()
+            in_version |= section == "version"
+        elif section == "version" and signature is None:
+            key, equals, value = line.partition("=")
+            if equals and key.strip(" \t").lower() == "signature":
+                signature = value.strip(" \t")
+    if not in_version:
+        return "no [Version] section"
+    if signature is None:
+        return "no Signature in its [Version] section"
+    if len(signature) >= 2 and signature[0] == signature[-1] == '"':
+        signature = signature[1:-1]
+    if signature.lower() not in INF_SIGNATURES:
+        return f'Signature "{shown(signature)}": SetupAPI opens only $Windows NT$ or $Chicago$'
     return None
 
 
