@@ -41,6 +41,10 @@ def shown(text: str) -> str:
     return text if len(text) <= SHOWN else text[:SHOWN] + "..."
 
 
+def dotted(version: tuple[int, int]) -> str:
+    return "%d.%d" % version
+
+
 def broken(pe: pefile.PE, read: int, size: int) -> str | None:
     """Why an image is not whole, with its headers in the first READ bytes of a file of SIZE;
     None when it is. pefile pads, skips and warns where the loader refuses, so every extent is
@@ -55,7 +59,8 @@ def broken(pe: pefile.PE, read: int, size: int) -> str | None:
     claimed, directories = pe.FILE_HEADER.SizeOfOptionalHeader, pe.OPTIONAL_HEADER.NumberOfRvaAndSizes
     need = pe.OPTIONAL_HEADER.sizeof() + DATA_DIRECTORY * directories
     if claimed < need:
-        return f"an optional header of {claimed} bytes: its fields and {directories} data directories take {need}"
+        return (f"an optional header of {claimed} bytes:"
+                f" its fields and {directories} data directories take {need}")
     count = pe.FILE_HEADER.NumberOfSections
     if count > MAX_SECTIONS:
         return f"{count} sections: Windows loads at most {MAX_SECTIONS}"
@@ -75,8 +80,8 @@ def broken(pe: pefile.PE, read: int, size: int) -> str | None:
 def start_problem(head: bytes, size: int, windows: str, max_subsystem: tuple[int, int],
                   allow_x64: bool) -> str | None:
     """Why WINDOWS (its name, as the reason shows it) would not start a file of SIZE bytes that
-    begins with HEAD (at most HEAD_BYTES of it); None when it would. MAX_SUBSYSTEM is the newest subsystem version that
-    Windows starts; ALLOW_X64 says it is a 64-bit Windows."""
+    begins with HEAD (at most HEAD_BYTES of it); None when it would. MAX_SUBSYSTEM is the
+    newest subsystem version that Windows starts; ALLOW_X64 says it is a 64-bit Windows."""
     if size == 0:
         return "0 bytes"
     try:
@@ -87,7 +92,8 @@ def start_problem(head: bytes, size: int, windows: str, max_subsystem: tuple[int
     if machine == X86_64 and not allow_x64:
         return "x86-64: not on a 32-bit Windows"
     if machine not in ARCH:
-        return f"machine 0x{machine:04x}: {windows} runs {' and '.join(ARCH.values()) if allow_x64 else 'i386'} programs only"
+        runs = " and ".join(ARCH.values()) if allow_x64 else ARCH[I386]
+        return f"machine 0x{machine:04x}: {windows} runs {runs} programs only"
     reason = broken(pe, len(head), size)
     if reason:
         return reason
@@ -97,9 +103,9 @@ def start_problem(head: bytes, size: int, windows: str, max_subsystem: tuple[int
         return f"subsystem {pe.OPTIONAL_HEADER.Subsystem}: Windows starts only GUI and console programs"
     version = (pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion)
     if version > max_subsystem:
-        return f"subsystem version {'%d.%d' % version}: {windows} starts programs up to {'%d.%d' % max_subsystem}"
+        return f"subsystem version {dotted(version)}: {windows} starts programs up to {dotted(max_subsystem)}"
     if version < OLDEST_SUBSYSTEM:
-        return f"subsystem version {'%d.%d' % version}: Windows starts programs from {'%d.%d' % OLDEST_SUBSYSTEM}"
+        return f"subsystem version {dotted(version)}: Windows starts programs from {dotted(OLDEST_SUBSYSTEM)}"
     return None
 
 
@@ -148,7 +154,8 @@ def facts(data: bytes) -> dict:
         return out
     out["machine"] = MACHINES.get(pe.FILE_HEADER.Machine, f"machine 0x{pe.FILE_HEADER.Machine:04x}")
     out["subsystem"] = pe.OPTIONAL_HEADER.Subsystem
-    out["subsystem_version"] = (pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion)
+    out["subsystem_version"] = (pe.OPTIONAL_HEADER.MajorSubsystemVersion,
+                                pe.OPTIONAL_HEADER.MinorSubsystemVersion)
     out["dll"] = bool(pe.FILE_HEADER.Characteristics & DLL)
     out["broken"] = broken(pe, len(data), len(data))
     try:
