@@ -2,13 +2,12 @@
 """Checks that hdasetup.exe is one self-contained GUI exe that Windows 2000 loads: header
 versions 5.0 or lower, GUI subsystem, Terminal-Server aware, at most 64 KiB, every imported
 function on the allowlist of what Windows 2000 SP4 provides, version information that
-Windows shows but no icon or manifest, and no start-up that decides on what Windows 2000's
-__getmainargs never returns. One "ok:"/"FAIL:" line per rule, then "N passed, N failed";
-status 1 when one fails.
-
-Usage: check-exe.py EXE ALLOWLIST        every rule
-       check-exe.py --getmainargs EXE    the __getmainargs rule alone (the traps)
-"""
+Windows shows but no icon or manifest, and no call of __getmainargs followed by code that
+decides on what Windows 2000's __getmainargs never returns. That rule finds the calls made
+through the import's slot, a register loaded from it, or a thunk, and follows jumps after
+each call, not a return to its caller nor a call handing the register on. One "ok:"/"FAIL:"
+line per rule, then "N passed, N failed"; status 1 when one fails."""
+import argparse
 import os
 import sys
 
@@ -144,8 +143,10 @@ def is_slot(operand, slot):
 
 
 def calls_of(code, slot):
-    """Every call that reaches the import: through its slot (also loaded into a register
-    first) or through a thunk that jumps through the slot."""
+    """The calls of the import that the linear sweep shows in the shapes a compiler writes:
+    through its slot, through a register loaded from the slot shortly before, or to a thunk
+    that jumps through the slot. A call reached any other way (a pointer copied elsewhere, a
+    thunk of a thunk, code the sweep decodes out of step) is not found."""
     listing = list(code.sweep())
     sites, thunks = [], set()
     for i, insn in enumerate(listing):
@@ -184,7 +185,9 @@ def ends_path(insn):
 
 def reader_after(code, call):
     """The first instruction after the call that reads the result register, following the
-    code both ways at each conditional jump; None when every path ends first."""
+    code both ways at each conditional jump; None when each path ends first: where the
+    register is written, at a call or a return (what the callee or the caller does with the
+    register is not followed), an interrupt, a halt or a jump to an address held elsewhere."""
     paths, seen = [call.address + call.size], set()
     while paths:
         address = paths.pop()
@@ -230,20 +233,31 @@ def check_getmainargs(pe, imports, report):
                     " never returns: the start-up would fail at random there (R6008)")
 
 
-def main(arguments):
-    if len(arguments) != 2:
-        sys.exit(__doc__)
-    only_getmainargs = arguments[0] == "--getmainargs"
-    exe = arguments[1] if only_getmainargs else arguments[0]
-    if not os.path.isfile(exe):
-        sys.exit(f"missing {exe}: run 'make' first")
-    pe = pefile.PE(exe)
+def options(arguments: list[str]) -> argparse.Namespace:
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--getmainargs", action="store_true",
+                        help="check the __getmainargs rule alone (the traps, which are no product)")
+    parser.add_argument("exe", help="the exe to check")
+    parser.add_argument("allowlist", nargs="?",
+                        help="the imports Windows 2000 SP4 provides (tests/exe/win2000-imports.txt);"
+                             " every rule but --getmainargs needs it")
+    a = parser.parse_args(arguments)
+    if (a.allowlist is None) != a.getmainargs:
+        parser.error("give EXE ALLOWLIST for every rule, or --getmainargs EXE for that rule alone")
+    return a
+
+
+def main(arguments: list[str]) -> int:
+    a = options(arguments)
+    if not os.path.isfile(a.exe):
+        sys.exit(f"missing {a.exe}: run 'make' first")
+    pe = pefile.PE(a.exe)
     imports = list(imports_of(pe))
     report = Report()
-    if not only_getmainargs:
-        check_header(pe, exe, report)
+    if not a.getmainargs:
+        check_header(pe, a.exe, report)
         check_resources(pe, report)
-        check_imports(imports, arguments[1], report)
+        check_imports(imports, a.allowlist, report)
     check_getmainargs(pe, imports, report)
     print(f"{report.passed} passed, {report.failed} failed")
     return 1 if report.failed else 0
