@@ -15,10 +15,18 @@ from runs import WINDOWS, Run, Windows
 # The folder and the exe are taken as XP reads the disc where it can (the most common Windows
 # of the table); a Windows that reads another tree has them looked up there.
 MAIN_WINDOWS = "Windows XP"
-LABELS = [MAIN_WINDOWS] + [w.label for w in WINDOWS if w.label != MAIN_WINDOWS]
+# The table with the main Windows first.
+TABLE = sorted(WINDOWS, key=lambda w: w.label != MAIN_WINDOWS)
 # hdasetup.exe is tens of KiB and an INF file a few: a record that claims more is no such file,
 # and is never unpacked.
 MAX_READ = 64 << 20
+
+
+# A file that is on the disc but that Windows would not start (a program) or SetupAPI would
+# not open (an INF): it counts as a missing one does.
+WONT_START, WONT_OPEN = "will not start", "will not open"
+# An INF file is a few KiB: more than this is no INF the helper is given, and is not read.
+MAX_INF = 1 << 20
 
 
 class CheckError(Exception):
@@ -80,13 +88,31 @@ def exe_problem(d: discs.Disc, ds: discs.DiscSet, program: str) -> tuple[str, di
     return "", found
 
 
-def read(d: discs.Disc, found: discs.Found) -> bytes:
-    if found.entry.size > MAX_READ:
+def read(d: discs.Disc, found: discs.Found, limit: int = MAX_READ) -> bytes:
+    """The file's bytes, all of them: a file larger than LIMIT is refused unread."""
+    if found.entry.size > limit:
         raise CheckError(f"{found.rel} claims {found.entry.size} bytes: no file the check needs is that large; nothing was unpacked")
     try:
-        return d.read(found, MAX_READ)
+        return d.read(found, limit)
     except discs.DiscError as e:
         raise CheckError(str(e)) from None
+
+
+def start_problem(d: discs.Disc, found: discs.Found, windows: Windows) -> str | None:
+    """Why that Windows would not start the program found, from its headers alone."""
+    import exe  # pefile: only once a program is to be read
+
+    head = d.read(found, exe.HEAD_BYTES)
+    return exe.start_problem(head, found.entry.size, windows.label, windows.subsystem, windows.x64)
+
+
+def open_problem(d: discs.Disc, found: discs.Found) -> str | None:
+    """Why SetupAPI would not open the INF file found."""
+    import exe
+
+    if found.entry.size > MAX_INF:
+        return f"{found.entry.size} bytes: no INF file the helper is given is that large"
+    return exe.inf_problem(d.read(found, MAX_INF))
 
 
 class Program:
@@ -94,7 +120,8 @@ class Program:
     each Windows of the table whether its namespace holds them too (a bridge image's UDF and
     Joliet trees may differ)."""
 
-    def __init__(self, ds: discs.DiscSet, given: str, labels: list[str]) -> None:
+    def __init__(self, ds: discs.DiscSet, given: str, table: list[Windows]) -> None:
+        labels = [w.label for w in table]
         found = {w: program_folder(ds.disc(w), ds, given) for w in labels}
         main = next((w for w in labels if found[w].state == discs.YES), None)
         if main is None:
@@ -104,15 +131,23 @@ class Program:
         if problem:
             raise CheckError(problem)
         self.rel, self.data = exe.rel, read(ds.disc(main), exe)
-        # Why each other Windows finds no such program where it reads the disc.
-        self.absent: dict[str, str] = {}
-        for w in labels:
-            if found[w].state != discs.YES or exe_problem(ds.disc(w), ds, found[w].rel)[0]:
-                self.absent[w] = "no hdasetup.exe where this Windows reads the disc"
+        # Why a Windows would not start the program from the disc: none where it reads the
+        # disc, or one it would not start.
+        self.absent: dict[str, rec.FileLook] = {}
+        path = layout.windows_path(self.rel)
+        for w in table:
+            problem, exe = (exe_problem(ds.disc(w.label), ds, found[w.label].rel) if found[w.label].state == discs.YES
+                            else ("no folder", None))
+            if problem:
+                self.absent[w.label] = rec.FileLook("program", path, discs.MISSING,
+                                                    "no hdasetup.exe where this Windows reads the disc")
+            elif why := start_problem(ds.disc(w.label), exe, w):
+                self.absent[w.label] = rec.FileLook("program", path, WONT_START, why)
 
 
 def hint(d: discs.Disc, found: discs.Found, rel: str) -> str:
-    """Why a file is not counted, in words after its name ("" for plainly missing)."""
+    """Why a file is not counted, in words after its name, for the report's notes ("" for
+    plainly missing)."""
     other = f" ({found.rel})" if found.rel != rel else ""
     if found.state == discs.MISSING and d.kind == "iso":
         cut = d.cut_forms(rel)
@@ -130,6 +165,8 @@ def hint(d: discs.Disc, found: discs.Found, rel: str) -> str:
 
 
 NOTE_LABELS = {discs.MISSING: "cut names", discs.LINK: "link", discs.BAD_NAME: "bad name"}
+# A file not counted, in a few words after its name in the verdict (the notes say more).
+SHORT = {discs.LINK: "a symbolic link", discs.NOT_A_FILE: "not a file", discs.BAD_NAME: "a name Windows cannot hold"}
 
 
 class Looker:
@@ -144,16 +181,32 @@ class Looker:
         if rec.Note(label, text) not in self.notes:
             self.notes.append(rec.Note(label, text))
 
-    def find(self, windows: str, kind: str, path: str) -> tuple[rec.FileLook, discs.Found]:
-        d = self.ds.disc(windows)
+    def find(self, windows: Windows, kind: str, path: str) -> tuple[rec.FileLook, discs.Found]:
+        """How the file a run started or named stands where that Windows reads the disc: a
+        program counts only when that Windows would start it, an INF file only when SetupAPI
+        would open it."""
+        d = self.ds.disc(windows.label)
         rel = "/".join(discs.split(path[3:] if path[:3].upper() == "D:\\" else path))
         found = d.lookup(rel)
-        why = hint(d, found, rel)
-        if why:
-            self.note(NOTE_LABELS.get(found.state, "not a file"), f"{layout.windows_path(rel)} is {why}")
-        return rec.FileLook(kind, path, found.state, why), found
+        shown = layout.windows_path(found.rel if found.state == discs.YES else rel)
+        state, why = found.state, SHORT.get(found.state, "")
+        text = hint(d, found, rel)
+        if text:
+            self.note(NOTE_LABELS.get(found.state, "not a file"), f"{layout.windows_path(rel)} is {text}")
+            why = why or "only 8.3 names cut from it"
+        if state == discs.YES:
+            try:
+                why = start_problem(d, found, windows) if kind != "inf" else open_problem(d, found)
+            except discs.DiscError as e:
+                state, why = discs.UNREADABLE, str(e)
+            if why:
+                state = WONT_OPEN if kind == "inf" else WONT_START
+                self.note(state, f"{shown} {state} on {windows.label}: {why}")
+        elif found.state == discs.UNREADABLE:
+            why = why or "it cannot be read"
+        return rec.FileLook(kind, path, state, why or ""), found
 
-    def look(self, windows: str, kind: str, path: str) -> rec.FileLook:
+    def look(self, windows: Windows, kind: str, path: str) -> rec.FileLook:
         return self.find(windows, kind, path)[0]
 
 
@@ -178,9 +231,8 @@ def row(run: Run, windows: Windows, looker: Looker, program: Program, quiet: str
                 status=run.status, package=run.package, helper=run.helper, marker=run.marker)
     if r.ran:
         if windows.label in program.absent:
-            r.files.append(rec.FileLook("program", layout.windows_path(program.rel), discs.MISSING,
-                                        program.absent[windows.label]))
-        r.files += [looker.look(windows.label, kind, path) for kind, path in started(run, quiet)]
+            r.files.append(program.absent[windows.label])
+        r.files += [looker.look(windows, kind, path) for kind, path in started(run, quiet)]
         r.missing = r.package is None or any(f.state != rec.YES for f in r.files)
     return r
 
@@ -197,7 +249,7 @@ def build_record(ds: discs.DiscSet, program: Program, runs: list[Run], facts: la
         for n in layout.needed(facts, program.folder):
             for w in ran:
                 if ds.disc(w).kind == "iso":
-                    looker.look(w, n.kind, layout.windows_path(n.rel))
+                    looker.look(by_label[w], n.kind, layout.windows_path(n.rel))
     for d in dict.fromkeys(ds.disc(w) for w in ran):
         for folder, name in d.bad_names:
             looker.note("bad name", f"{folder} holds a name Windows cannot hold, never taken for a file or folder: {name!r}")

@@ -336,10 +336,8 @@ class DiscSet:
         return self._by[windows]
 
     def close(self):
-        for d in set(self._by.values()):
-            if getattr(d, "iso", None):
-                d.iso.close()
-                d.iso = None
+        for iso in {id(d.iso): d.iso for d in self._by.values() if getattr(d, "iso", None)}.values():
+            iso.close()
 
     def __enter__(self):
         return self
@@ -351,3 +349,4 @@ class DiscSet:
 def open_disc(path, windows):
     return DiscSet(path, list(windows))
 FolderDisc.kind = "folder"
+UNREADABLE = "cannot be read"

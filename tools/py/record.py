@@ -109,15 +109,23 @@ def windows_label(row: Row) -> str:
     return row.windows + ("" if row.supported else " (not supported)")
 
 
-def short_name(look: FileLook) -> str:
+# A file on the disc that Windows would not start or open is shown as a missing one is.
+AS_MISSING = ("missing", "will not start", "will not open")
+
+
+def short_name(look: FileLook, why: bool = False) -> str:
+    """The file's name, with why it does not count (WHY) or else what it is when that is
+    not plainly a missing file."""
     name = look.path.rsplit("\\", 1)[-1]
-    return name if look.state == "missing" else f"{name} ({look.state})"
+    if why and look.why:
+        return f"{name} ({look.why})"
+    return name if look.state in AS_MISSING else f"{name} ({look.state})"
 
 
-def problems(row: Row) -> list[str]:
-    """What a run that ran lacks, by short file name; why nothing started; or that it did not
-    finish."""
-    said = [short_name(f) for f in row.files if f.state != YES]
+def problems(row: Row, why: bool = False) -> list[str]:
+    """What a run that ran lacks, by short file name (and WHY each does not count); why
+    nothing started; or that it did not finish."""
+    said = [short_name(f, why) for f in row.files if f.state != YES]
     if row.package is None:
         said.append("nothing started")
     if not row.finished:
@@ -145,7 +153,7 @@ def verdict(record: Record) -> Verdict:
         if not r.ran:
             not_run.setdefault(windows_label(r), r.not_run or NOT_RUN)
         elif r.fails:
-            lacking.setdefault(windows_label(r), []).extend(problems(r) or ["!"])
+            lacking.setdefault(windows_label(r), []).extend(problems(r, why=True) or ["!"])
     bad = [w for w in lacking if w in supported]
     unfinished = any(not r.finished for r in rows if r.fails and windows_label(r) in bad)
     lacks = any(r.missing for r in rows if r.fails and windows_label(r) in bad)

@@ -17,6 +17,7 @@ import sys
 import check
 import disc as discs
 import layout
+from runs import WINDOWS
 
 # Wine's version presets, as the Windows whose namespace a shadow of an image is laid from.
 PRESETS = {"win2k": "Windows 2000 SP4", "win2003": "Windows Server 2003", "win7": "Windows 7",
@@ -37,17 +38,18 @@ def parse(argv: list[str]) -> argparse.Namespace:
 
 def lay_from_disc(a: argparse.Namespace) -> list[str]:
     windows = PRESETS.get(a.windows, "Windows XP")
+    row = next(w for w in WINDOWS if w.label == windows)
     with discs.open_disc(a.disc, [windows]) as ds:
         if a.work:
             check.refuse_work_folder(ds, a.work, "the demo")
-        program = check.Program(ds, a.program, [windows])
+        program = check.Program(ds, a.program, [row])
         shown = ds.real + (f", read as {ds.disc(windows).namespace} as Wine's '{a.windows}' reads it" if ds.image else "")
         if a.check:
             return [shown]
         facts = layout.Facts(a.build)
         looker, only, lacking = check.Looker(ds), {}, []
         for n in layout.needed(facts, program.folder):
-            look, found = looker.find(windows, n.kind, layout.windows_path(n.rel))
+            look, found = looker.find(row, n.kind, layout.windows_path(n.rel))
             if look.state != discs.YES:
                 lacking.append(f"  {n.kind:<8} {look.path}{': ' + look.why if look.why else ''}")
             else:
