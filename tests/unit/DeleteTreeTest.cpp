@@ -229,15 +229,17 @@ TEST_P(DeleteTest, OddNamesStayDevicesAndUnreadableEntriesGo) {
              h.Deny(tree + "closed", FILE_LIST_DIRECTORY | FILE_TRAVERSE);
          },
          {}},
-        {"a folder named as a device is not entered; COM0 and LPT0 are plain names",
+        {"a folder named as a device is not entered, its name read up to the first dot; COM0 "
+         "and LPT0 are plain names",
          1252,
          [&](CMemoryHost& h) {
-             h.AddFile(tree + "com0\\in.txt");
-             h.AddFile(tree + "LPT0.d\\in.txt");
-             h.AddFile(tree + "lpt1\\in.txt");
-             h.AddFile(tree + "aux .d\\in.txt");
+             for (const char* name : {"com0", "LPT0.d", "lpt1", "aux .d", "nul", "prn", "aux.x.d",
+                                      "COM1.tar", "lpt9 .d"})
+                 h.AddFile(tree + name + "\\in.txt");
          },
-         {"aux .d\\", "aux .d\\in.txt", "lpt1\\", "lpt1\\in.txt"}},
+         {"COM1.tar\\", "COM1.tar\\in.txt", "aux .d\\", "aux .d\\in.txt", "aux.x.d\\",
+          "aux.x.d\\in.txt", "lpt1\\", "lpt1\\in.txt", "lpt9 .d\\", "lpt9 .d\\in.txt", "nul\\",
+          "nul\\in.txt", "prn\\", "prn\\in.txt"}},
         {"double-byte name with a backslash byte goes",
          932,
          [&](CMemoryHost& h) { h.AddFile(tree + so + "\\in.txt"); },
