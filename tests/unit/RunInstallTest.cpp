@@ -99,13 +99,13 @@ TEST_F(InstallTest, UnreadableVersionChoosesTheLastRow) {
               host.m_launches.at(0).commandLine);
 }
 
-TEST_F(InstallTest, InteractiveStartsShownWithoutWaitingAndStops) {
-    host.AddProgram(XPSP2_SHOWN, 60000);
+// As WinExec did: the package's start-up is waited for, never its end.
+TEST_F(InstallTest, InteractiveWaitsForThePackageStartUpOnlyAndStops) {
+    host.AddProgram(XPSP2_SHOWN, 60000, 0, "", 0, 1200);
     host.m_subkeys = {"FUNC_01&VEN_1095&DEV_1390&SUBSYS_1&REV_1"};
     EXPECT_EQ(0, RunProgram(""));
     ASSERT_EQ(1u, host.m_launches.size());
-    EXPECT_EQ(1, host.m_nInputIdleWaits);
-    EXPECT_EQ(0u, host.m_now);
+    EXPECT_EQ(1200u, host.m_now);
     EXPECT_EQ(0, host.m_nWaits);
     EXPECT_EQ(0, host.m_nOpenHandles);
     EXPECT_TRUE(host.m_boxes.empty());
