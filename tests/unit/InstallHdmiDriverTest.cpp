@@ -120,13 +120,15 @@ TEST_F(DriverTest, DebugBoxesComeFirstAndInOrder) {
     EXPECT_LT(boxAt, execAt);
 }
 
-TEST_F(DriverTest, NothingShownOrStartedWithoutAMatch) {
+TEST_F(DriverTest, NothingShownOrStartedWithoutAMatchOrAFolder) {
     app.m_bDebug = 1;
     struct {
         const char* name;
         std::function<void(CMemoryHost&)> setUp;
         size_t boxes;
     } cases[] = {
+        // First, while the function is still there to be found.
+        {"no program folder", [this](CMemoryHost&) { app.m_szExeDir[0] = '\0'; }, 0},
         {"no match", [](CMemoryHost& h) { h.m_subkeys = {"FUNC_01&VEN_0000&DEV_0000"}; }, 0},
         {"no key", [](CMemoryHost& h) { h.m_bHdaKeyExists = false; }, 1},
     };
@@ -190,11 +192,5 @@ TEST_F(DriverTest, CommandLineThatWouldNotFitStartsNothing) {
     app.InstallHdmiDriver();
     EXPECT_TRUE(host.m_launches.empty());
     EXPECT_TRUE(host.m_boxes.empty());
-}
-
-TEST_F(DriverTest, EmptyProgramDirectoryStartsNothing) {
-    app.m_szExeDir[0] = '\0';
-    app.InstallHdmiDriver();
-    EXPECT_TRUE(host.m_launches.empty());
 }
 } // namespace
