@@ -16,7 +16,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
         // program ends on time.
         ::SetTimer(nullptr, 0, 50, nullptr);
         MSG msg;
-        while (::GetTickCount() - dwStart<dwMs&& ::GetMessageA(&msg, nullptr, 0, 0)> 0)
+        while (static_cast<LONG>(dwStart + dwMs - ::GetTickCount()) > 0 &&
+               ::GetMessageA(&msg, nullptr, 0, 0) > 0)
             ::DispatchMessageA(&msg);
     }
     return static_cast<int>(std::strtoul(__argv[2], nullptr, 10));
