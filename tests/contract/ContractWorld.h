@@ -31,9 +31,13 @@ public:
     virtual void AddHdaSubkey(const std::string& name) = 0;
     virtual void ClearHdaSubkeys() = 0;
 
-    // A command line for CreateProcessA: a program that runs dwMs from its start and then
-    // ends with dwExitCode.
-    virtual std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode) = 0;
+    // A command line for CreateProcessA: a GUI program, as the disc's helper is, that runs
+    // dwMs from its start and then ends with dwExitCode. Its start-up takes dwReadyMs; then
+    // it first waits for input, with a hidden top-level window titled title.
+    virtual std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode, DWORD dwReadyMs,
+                                       const std::string& title) = 0;
+    // The clock the host's waits take their time on, in milliseconds.
+    virtual DWORD Milliseconds() = 0;
 
     // A top-level window without WS_VISIBLE, owned by someone other than the host.
     virtual void OpenHiddenWindow(const std::string& title) = 0;

@@ -37,12 +37,13 @@ public:
     void AddHdaSubkey(const std::string& name) override { m_host.AddSubkey(name); }
     void ClearHdaSubkeys() override { m_host.m_subkeys.clear(); }
 
-    std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode) override {
-        const std::string path = "C:\\programs\\run" + std::to_string(dwMs) + "ms-exit" +
-                                 std::to_string(dwExitCode) + ".exe";
-        m_host.AddProgram(path, dwMs, dwExitCode);
+    std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode, DWORD dwReadyMs,
+                               const std::string& title) override {
+        const std::string path = "C:\\programs\\" + std::to_string(++m_nPrograms) + ".exe";
+        m_host.AddProgram(path, dwMs, dwExitCode, title, dwMs, dwReadyMs);
         return path;
     }
+    DWORD Milliseconds() override { return static_cast<DWORD>(m_host.m_now); }
 
     void OpenHiddenWindow(const std::string& title) override {
         m_host.AddWindow(title, m_host.m_now, UINT64_MAX);
@@ -51,6 +52,7 @@ public:
 
 private:
     CMemoryHost m_host;
+    int m_nPrograms = 0;
 };
 } // namespace
 

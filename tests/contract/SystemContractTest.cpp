@@ -30,6 +30,18 @@ struct CGuardedBuffer {
 
 class SystemContract : public ::testing::Test {
 protected:
+    // Starts a command line as the installer starts its programs, into a zeroed record.
+    BOOL Start(std::string command, PROCESS_INFORMATION& process) {
+        STARTUPINFOA startup;
+        std::memset(&startup, 0, sizeof(startup));
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        std::memset(&process, 0, sizeof(process));
+        return host.CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process);
+    }
+
     std::unique_ptr<CContractWorld> world = MakeContractWorld();
     CHost& host = world->Host();
 };
@@ -162,17 +174,8 @@ TEST_F(SystemContract, MissingRegistryKeyDoesNotOpen) {
 // Exit code 259 is STILL_ACTIVE: only the wait can tell such a program has ended.
 TEST_F(SystemContract, ExitCodeIsStillActiveUntilTheProcessEnds) {
     for (DWORD dwExitCode : std::initializer_list<DWORD>{7, STILL_ACTIVE}) {
-        std::string command = world->ProgramCommand(1000, dwExitCode);
-        STARTUPINFOA startup;
-        std::memset(&startup, 0, sizeof(startup));
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION process;
-        std::memset(&process, 0, sizeof(process));
-        ASSERT_TRUE(host.CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &process))
-            << command;
+        ASSERT_TRUE(Start(world->ProgramCommand(1000, dwExitCode, 0, "exit code"), process));
 
         DWORD dwCode = 0;
         EXPECT_TRUE(host.GetExitCodeProcess(process.hProcess, &dwCode));
@@ -194,16 +197,51 @@ TEST_F(SystemContract, ExitCodeIsStillActiveUntilTheProcessEnds) {
 }
 
 TEST_F(SystemContract, ProgramThatCannotStartLeavesTheProcessRecordAlone) {
-    std::string command = world->Root() + "\\missing.exe /quiet";
-    STARTUPINFOA startup;
-    std::memset(&startup, 0, sizeof(startup));
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof(process));
-    EXPECT_FALSE(host.CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                     nullptr, &startup, &process));
+    EXPECT_FALSE(Start(world->Root() + "\\missing.exe /quiet", process));
     EXPECT_EQ(nullptr, process.hProcess);
     EXPECT_EQ(nullptr, process.hThread);
+}
+
+// WaitForInputIdle waits for a started program's start-up: until it first waits for input,
+// which the helper does once its window is there; or until it ends first, or the limit. Only a
+// process's handle names a start-up.
+TEST_F(SystemContract, InputIdleWaitEndsWhenTheProgramIsReady) {
+    const DWORD TICK = 16; // how coarse Windows' GetTickCount may be
+    struct {
+        const char* name;
+        DWORD readyMs; // its start-up; it ends 1500 ms after its start
+        DWORD limit;
+        bool byThread; // given the thread's handle instead of the process's
+        DWORD result;
+        DWORD waited; // at least
+        bool window;  // there when the wait returns
+        bool ended;   // by then
+    } rows[] = {
+        {"at once", 0, 30000, false, 0, 0, true, false},
+        {"late", 500, 30000, false, 0, 500, true, false},
+        {"later than the limit", 1000, 200, false, WAIT_TIMEOUT, 200, false, false},
+        // Wine answers 0; Windows does not document this case.
+        {"never: it ends first", 3000, 30000, false, 0, 1500, false, true},
+        {"by the thread's handle", 500, 30000, true, WAIT_FAILED, 0, false, false},
+    };
+    for (const auto& r : rows) {
+        const std::string title = world->Root() + "\\" + r.name;
+        PROCESS_INFORMATION process;
+        ASSERT_TRUE(Start(world->ProgramCommand(1500, 0, r.readyMs, title), process)) << r.name;
+        const DWORD dwStart = world->Milliseconds();
+        EXPECT_EQ(r.result,
+                  host.WaitForInputIdle(r.byThread ? process.hThread : process.hProcess, r.limit))
+            << r.name;
+        EXPECT_GE(world->Milliseconds() - dwStart + TICK, r.waited) << r.name;
+        EXPECT_EQ(r.window, host.FindWindowA(nullptr, title.c_str()) != nullptr) << r.name;
+        EXPECT_EQ(r.ended ? WAIT_OBJECT_0 : static_cast<DWORD>(WAIT_TIMEOUT),
+                  host.WaitForSingleObject(process.hProcess, 0))
+            << r.name;
+        EXPECT_EQ(WAIT_OBJECT_0, host.WaitForSingleObject(process.hProcess, 30000)) << r.name;
+        host.CloseHandle(process.hProcess);
+        host.CloseHandle(process.hThread);
+    }
 }
 
 TEST_F(SystemContract, FindWindowAFindsAHiddenWindowByItsWholeTitleUntilItIsGone) {

@@ -1,5 +1,5 @@
-// The contract world on the real Win32 API (run under Wine), and the test program's entry
-// point, which doubles as the child program that the process tests start.
+// The contract world on the real Win32 API (run under Wine); the process tests start
+// contract_child.exe.
 #include "tests/contract/ContractWorld.h"
 #include "host/Win32Host.h"
 
@@ -8,7 +8,6 @@
 #include <io.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -18,7 +17,7 @@ namespace {
 const char ROOT[] = "C:\\hda-contract";
 const char HDA_KEY[] = "SYSTEM\\CurrentControlSet\\Enum\\HDAUDIO";
 const char WINDOW_CLASS[] = "HdaContractWindow";
-const char CHILD_SWITCH[] = "--hda-child";
+const char CHILD[] = "contract_child.exe"; // beside this program
 
 // A full path as the file system takes it, with no dots or blanks dropped from its names.
 std::string Literal(const std::string& path) {
@@ -115,12 +114,16 @@ public:
         ::RegCloseKey(hKey);
     }
 
-    std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode) override {
+    std::string ProgramCommand(DWORD dwMs, DWORD dwExitCode, DWORD dwReadyMs,
+                               const std::string& title) override {
         char szSelf[MAX_PATH] = {};
         ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH - 1);
-        return "\"" + std::string(szSelf) + "\" " + CHILD_SWITCH + " " + std::to_string(dwMs) +
-               " " + std::to_string(dwExitCode);
+        std::string child = szSelf;
+        child.replace(child.rfind('\\') + 1, std::string::npos, CHILD);
+        return "\"" + child + "\" " + std::to_string(dwMs) + " " + std::to_string(dwExitCode) +
+               " " + std::to_string(dwReadyMs) + " \"" + title + "\"";
     }
+    DWORD Milliseconds() override { return ::GetTickCount(); }
 
     void OpenHiddenWindow(const std::string& title) override {
         WNDCLASSA wc;
@@ -158,14 +161,4 @@ private:
 
 std::unique_ptr<CContractWorld> MakeContractWorld() {
     return std::unique_ptr<CContractWorld>(new CWin32World);
-}
-
-int main(int argc, char** argv) {
-    // The child of the process tests: "--hda-child MS EXIT_CODE".
-    if (argc == 4 && std::strcmp(argv[1], CHILD_SWITCH) == 0) {
-        ::Sleep(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
-        return static_cast<int>(std::strtoul(argv[3], nullptr, 10));
-    }
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

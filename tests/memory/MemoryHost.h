@@ -23,10 +23,12 @@ public:
     void SetVersion(DWORD dwPlatformId, DWORD dwMajor, DWORD dwMinor, DWORD dwBuild,
                     const std::string& strServicePack);
 
-    // A program that CreateProcessA can start: it runs lifetimeMs from its start and, when
-    // windowTitle is given, keeps a top-level window that long.
+    // A program that CreateProcessA can start: it runs lifetimeMs from its start. Its start-up
+    // takes readyMs: then it first waits for input and, when windowTitle is given, its
+    // top-level window appears, until windowMs after the start.
     void AddProgram(const std::string& path, uint64_t lifetimeMs, DWORD exitCode = 0,
-                    const std::string& windowTitle = "", uint64_t windowMs = 0);
+                    const std::string& windowTitle = "", uint64_t windowMs = 0,
+                    uint64_t readyMs = 0);
     void AddWindow(const std::string& title, uint64_t from, uint64_t to);
     // Every window with this title that is open now is gone from now on.
     void EndWindow(const std::string& title);
@@ -103,7 +105,6 @@ public:
     int m_nWindowsDirReads = 0;
     int m_nFileSearches = 0;
     int m_nWaits = 0;
-    int m_nInputIdleWaits = 0;
     std::vector<DWORD> m_enumIndexes;
     DWORD m_dwVersionSizeSeen = 0;
 
@@ -224,10 +225,12 @@ private:
         DWORD exitCode;
         std::string windowTitle;
         uint64_t windowMs;
+        uint64_t readyMs;
     };
     struct Process {
         uint64_t end;
         DWORD exitCode;
+        uint64_t ready; // when it first waits for input
     };
     struct Window {
         std::string title;

@@ -1,14 +1,15 @@
-// The in-memory Windows' processes and windows: programs that run for a given time on a
-// virtual clock, waits that move that clock, top-level windows and message boxes.
+// The in-memory Windows' processes and windows: programs that start up and run for given
+// times on a virtual clock, waits that move that clock, top-level windows and message boxes.
 #include "tests/memory/MemoryHost.h"
 
+#include <algorithm>
 #include <cstring>
 
 // --- Processes, windows and waits -----------------------------------------------------
 
 void CMemoryHost::AddProgram(const std::string& path, uint64_t lifetimeMs, DWORD exitCode,
-                             const std::string& windowTitle, uint64_t windowMs) {
-    m_programs.push_back({path, lifetimeMs, exitCode, windowTitle, windowMs});
+                             const std::string& windowTitle, uint64_t windowMs, uint64_t readyMs) {
+    m_programs.push_back({path, lifetimeMs, exitCode, windowTitle, windowMs, readyMs});
 }
 
 void CMemoryHost::AddWindow(const std::string& title, uint64_t from, uint64_t to) {
@@ -51,9 +52,10 @@ bool CMemoryHost::Start(const char* application, const std::string& commandLine,
     if (program == nullptr)
         return false;
     if (!program->windowTitle.empty())
-        AddWindow(program->windowTitle, m_now, m_now + program->windowMs);
+        AddWindow(program->windowTitle, m_now + program->readyMs, m_now + program->windowMs);
     process->end = m_now + program->lifetime;
     process->exitCode = program->exitCode;
+    process->ready = m_now + program->readyMs;
     return true;
 }
 
@@ -132,10 +134,20 @@ BOOL CMemoryHost::CloseHandle(HANDLE hObject) {
     return TRUE;
 }
 
-DWORD CMemoryHost::WaitForInputIdle(HANDLE hProcess, DWORD) {
-    // A program here is ready for input as soon as it starts.
-    ++m_nInputIdleWaits;
-    return m_processes.count(reinterpret_cast<uintptr_t>(hProcess)) ? 0 : WAIT_FAILED;
+DWORD CMemoryHost::WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds) {
+    // Only a process's handle names a start-up to wait for: a thread's fails at once.
+    auto it = m_processes.find(reinterpret_cast<uintptr_t>(hProcess));
+    if (it == m_processes.end())
+        return WAIT_FAILED;
+    // The wait ends when the program first waits for input, or when it ends before that
+    // (with 0, as Wine answers; Windows does not document that case), or at the limit.
+    const uint64_t until = std::min(it->second.ready, it->second.end);
+    if (dwMilliseconds != 0xFFFFFFFF && m_now + dwMilliseconds < until) {
+        m_now += dwMilliseconds;
+        return WAIT_TIMEOUT;
+    }
+    m_now = std::max(m_now, until);
+    return 0;
 }
 
 HWND CMemoryHost::FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {

@@ -36,12 +36,4 @@ TEST_F(InstallTest, EndsAtOnceWhenTheProgramCannotStart) {
     EXPECT_EQ(0, host.m_nWaits);
     EXPECT_EQ(0, host.m_nOpenHandles);
 }
-
-TEST_F(InstallTest, CommandLineWithBlanksIsPassedUnchanged) {
-    host.AddProgram("D:\\My Disc\\KB888111XPSP2.exe", 10);
-    app.RunAndWait("D:\\My Disc\\KB888111XPSP2.exe", "D:\\My Disc\\KB888111XPSP2.exe /quiet /o");
-    ASSERT_EQ(1u, host.m_launches.size());
-    EXPECT_TRUE(host.m_launches[0].started);
-    EXPECT_EQ("D:\\My Disc\\KB888111XPSP2.exe /quiet /o", host.m_launches[0].commandLine);
-}
 } // namespace

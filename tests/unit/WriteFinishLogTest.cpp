@@ -56,14 +56,6 @@ TEST_F(InstallTest, MarkerReplacesWhateverStoodThere) {
              h.AddFile("C:\\csb.log\\.dot\\e");
          },
          true},
-        {"names read as devices, at several depths",
-         [](CMemoryHost& h) {
-             h.AddFile("C:\\csb.log\\nul.txt");
-             h.AddFile("C:\\csb.log\\a\\COM1");
-             h.AddFile("C:\\csb.log\\a\\b\\Aux .tar.gz");
-             h.AddDirectory("C:\\csb.log\\a\\con");
-         },
-         true},
         {"held file longer than the marker, written where it could not be deleted",
          [](CMemoryHost& h) {
              h.AddFile("C:\\csb.log", std::string(100, 'z'));
