@@ -51,7 +51,8 @@ def lay_from_disc(a: argparse.Namespace) -> list[str]:
         for n in layout.needed(facts, program.folder):
             look, found = looker.find(row, n.kind, layout.windows_path(n.rel))
             if look.state != discs.YES:
-                lacking.append(f"  {n.kind:<8} {look.path}{': ' + look.why if look.why else ''}")
+                why = check.hint(ds.disc(windows), found, n.rel) or look.why
+                lacking.append(f"  {n.kind:<8} {look.path}{': ' + why if why else ''}")
             else:
                 only[n.rel] = check.read(ds.disc(windows), found) if n.kind == "inf" else None
         path = layout.lay(facts, a.shadow, program.folder, os.path.join(a.build, "hdasetup.exe"), only)
