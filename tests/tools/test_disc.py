@@ -30,8 +30,10 @@ class Images(unittest.TestCase):
         self.tmp = tempfile.TemporaryDirectory()
         self.dir = self.tmp.name
         lay(os.path.join(self.dir, "d"), [EXE, "Drivers/Audio/AAxBB.exe", "Drivers/Audio/AA/other"])
+        self.fds = os.listdir("/proc/self/fd")
 
     def tearDown(self):
+        self.assertEqual(len(self.fds), len(os.listdir("/proc/self/fd")), "an image left open")
         self.tmp.cleanup()
 
     def image(self, *tool):
@@ -40,10 +42,10 @@ class Images(unittest.TestCase):
                        stderr=subprocess.DEVNULL)
         return iso
 
-    def patch(self, iso, old, new, at=None):
+    def patch(self, iso, old, new, at=None, shift=0):
         with open(iso, "r+b") as f:
             data = f.read()
-            f.seek(data.index(old) if at is None else at)
+            f.seek((data.rindex(old) if at is None else at) + shift)
             f.write(new)
 
     def test_namespace_each_windows_reads(self):
@@ -55,18 +57,17 @@ class Images(unittest.TestCase):
             (("xorriso", "-as", "mkisofs", "-R"), None, {"Windows 2000 SP4": "ISO 9660", "Windows XP": "ISO 9660"}, "missing"),
         ]
         for tool, revision, expected, long_name in table:
-            with self.subTest(tool=tool, revision=revision):
-                iso = disc.open_image(self.image(*tool))
+            with self.subTest(tool=tool, revision=revision), disc.open_disc(self.image(*tool), []) as opened:
                 if revision:
-                    iso.udf_main_descs.logical_volumes[0].domain_ident.suffix = revision.to_bytes(2, "little")
+                    opened.iso.udf_main_descs.logical_volumes[0].domain_ident.suffix = revision.to_bytes(2, "little")
                 for windows, namespace in expected.items():
-                    d = disc.ImageDisc(iso, disc.image_namespace(iso, windows))
+                    d = disc.ImageDisc(opened.iso, disc.image_namespace(opened.iso, windows))
                     self.assertEqual(namespace, d.namespace, windows)
                     self.assertEqual(long_name, d.lookup(EXE.lower()).state, windows)
-        rr = disc.ImageDisc(iso, "iso")  # Rock Ridge only: its long names are never read
-        self.assertEqual(["KB888111.EXE"], rr.cut_forms(EXE))
+                # Rock Ridge only: its long names are never read
+                self.assertEqual(["KB888111.EXE"] if long_name == "missing" else [], opened.disc("Windows XP").cut_forms(EXE))
 
-    def test_system_area_archive_is_never_the_disc(self):
+    def test_neither_the_system_area_nor_a_name_holding_a_slash_is_the_disc(self):
         iso = self.image("genisoimage", "-J")
         tar = io.BytesIO()
         with tarfile.open(fileobj=tar, mode="w") as t:
@@ -74,31 +75,28 @@ class Images(unittest.TestCase):
             info.size = 4
             t.addfile(info, io.BytesIO(b"evil"))
         self.patch(iso, b"", tar.getvalue()[:32768], at=0)
-        d = disc.read_as(iso, ["Windows XP"])["Windows XP"]
-        self.assertEqual(("missing", "yes"), (d.lookup("Drivers/Audio/hdasetup.exe").state, d.lookup(EXE).state))
-        out = io.BytesIO()
-        d.copy(d.lookup(EXE), out)
-        self.assertEqual(EXE.encode(), out.getvalue())
-
-    def test_joliet_name_holding_a_slash_is_no_path(self):
-        iso = self.image("genisoimage", "-J")
         self.patch(iso, "AAxBB".encode("utf-16-be"), "AA/BB".encode("utf-16-be"))
-        d = disc.read_as(iso, ["Windows XP"])["Windows XP"]
-        # The real folder AA lacks BB.exe: the name in its parent is what seems to hold it.
-        self.assertEqual(("bad name", "yes"), (d.lookup("Drivers/Audio/aa/bb.exe").state, d.lookup("Drivers/Audio/AA/other").state))
-        self.assertIn(("Drivers/Audio", "AA/BB.exe"), d.bad_names)
+        with disc.open_disc(iso, ["Windows XP"]) as opened:
+            d = opened.disc("Windows XP")
+            # The real folder AA lacks BB.exe: the name in its parent is what seems to hold it.
+            self.assertEqual(["missing", "bad name", "yes"], [d.lookup(p).state for p in
+                             ("Drivers/Audio/hdasetup.exe", "Drivers/Audio/aa/bb.exe", "Drivers/Audio/AA/other")])
+            self.assertEqual((EXE.encode()[:9], [("Drivers/Audio", "AA/BB.exe")]), (d.read(d.lookup(EXE), 9), d.bad_names))
 
     def test_refused_images_keep_the_readers_reason(self):
+        cut, fifo = os.path.join(self.dir, "cut.iso"), os.path.join(self.dir, "fifo")
         iso = self.image("genisoimage", "-J")
-        cut = os.path.join(self.dir, "cut.iso")
+        os.mkfifo(fifo)
         with open(iso, "r+b") as f, open(cut, "wb") as out:
             out.write(f.read(os.path.getsize(iso) - 2048))
             f.truncate(40000)
-        for path, reason in ((iso, "Failed to read entire volume descriptor"), (__file__, "volume descriptor"),
-                             (cut, f"cut short, {os.path.getsize(cut)} bytes of the {os.path.getsize(cut) + 2048}"),
-                             (self.dir, "not a regular file")):
-            with self.assertRaisesRegex(disc.DiscError, reason):
-                disc.open_image(path)
+        table = [(iso, "Failed to read entire volume descriptor"), (__file__, "volume descriptor"),
+                 (cut, f"cut short, {os.path.getsize(cut)} bytes of the {os.path.getsize(cut) + 2048}"),
+                 (fifo, "not a regular file"), (fifo + "x", "does not exist")]
+        for path, reason in table:
+            with self.subTest(path=path):
+                with self.assertRaisesRegex(disc.DiscError, reason):
+                    disc.open_disc(path, ["Windows XP"])
 
 
 class Folders(unittest.TestCase):
@@ -118,14 +116,26 @@ class Folders(unittest.TestCase):
         self.tmp.cleanup()
 
     def test_only_a_regular_file_inside_the_disc_counts(self):
-        d = disc.FolderDisc(self.root)
         table = {"drivers/AUDIO/HDASETUP.EXE": "yes", "Drivers/Audio/dangling.exe": "link",
                  "Drivers/Audio/linked.exe": "link", "Drivers/Linked/hdasetup.exe": "link",
                  "Drivers/Audio/zero.inf": "link", "Drivers/Audio/fifo.inf": "not a file",
                  "Drivers/Audio/folder.exe": "not a file", "Drivers/Audio/nothing.exe": "missing",
                  "Drivers/Audio/hdasetup.exe/x": "missing", "Drivers/A*/hdasetup.exe": "missing",
                  "Drivers/Audio [hd]/x": "yes"}
+        d = disc.FolderDisc(self.root)
         self.assertEqual(table, {path: d.lookup(path).state for path in table})
+
+    def test_read_takes_only_the_file_that_was_listed(self):
+        d = disc.FolderDisc(self.root)
+        found = d.lookup("Drivers/Audio/hdasetup.exe")
+        self.assertEqual(b"Drive", d.read(found, 5))
+        for swapped in ("Drivers/Audio/hdasetup.exe", "Drivers/Audio"):  # a link put in its place after the lookup
+            path = os.path.join(self.root, swapped)
+            os.rename(path, path + ".moved")
+            os.symlink(os.path.basename(path) + ".moved", path)
+            self.assertRaises(disc.CannotRead, d.read, found, 5)
+            os.remove(path)
+            os.rename(path + ".moved", path)
 
     def run_check(self, *args, stdin=""):
         err, out = io.StringIO(), io.StringIO()

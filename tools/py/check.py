@@ -39,17 +39,11 @@ def stop(text):
 
 def open_disc(path, windows=(MAIN_WINDOWS,)):
     """(real path, image path or None, {windows: Disc}) for a folder or an image."""
-    if os.path.isdir(path):
-        real = os.path.realpath(path)
-        folder = discs.FolderDisc(real)
-        return real, None, {w: folder for w in windows}
-    if not os.path.lexists(path):
-        stop(f"the disc folder '{path}' does not exist (give the root folder of a driver disc, or its image)")
-    real = os.path.realpath(path)
     try:
-        return real, real, discs.read_as(real, windows)
+        opened = discs.open_disc(path, windows)
     except discs.DiscError as e:
         stop(str(e))
+    return opened.real, opened.image, {w: opened.disc(w) for w in windows}
 
 
 def inside(path, folder):
@@ -86,11 +80,9 @@ def read_file(disc, found, out):
     if found.entry.size > MAX_COPY:
         stop(f"{found.rel} claims {found.entry.size} bytes: no file the check needs is that large; nothing was unpacked")
     try:
-        disc.copy(found, out)
+        out.write(disc.read(found, MAX_COPY))
     except discs.DiscError as e:
         stop(str(e))
-    except Exception as e:  # pycdlib's refusal of a record, with its own words
-        stop(f"{found.rel} could not be read: {e}")
 
 
 def exe_facts(data):

@@ -1,11 +1,17 @@
 """A driver disc as Windows sees it: a folder, or an ISO image read through pycdlib in the
 namespace the given Windows reads. Only names and sizes come from an image's directory
-records; a file's bytes are read only when asked for (the exe, the demo's INF files)."""
+records; a file's bytes are read only when asked for, and never more than asked."""
+
+from __future__ import annotations
 
 import os
 import re
-import shutil
 import stat
+from dataclasses import dataclass
+from typing import TYPE_CHECKING, Any, BinaryIO, Iterable
+
+if TYPE_CHECKING:
+    import pycdlib
 
 # A name that holds one of these, or a control character, cannot stand on Windows: an image
 # or a Linux folder may still carry one ("Win2K_XP/us" in a Joliet record), and it must never
@@ -30,17 +36,25 @@ class DiscError(Exception):
     """A disc that cannot be read at all: the caller stops with this one line."""
 
 
-def bad_name(name):
+class CannotRead(DiscError):
+    """One file or folder of a disc that cannot be read, with the reason in one line."""
+
+    def __init__(self, rel: str, reason: str) -> None:
+        super().__init__(f"{rel} cannot be read: {reason}")
+        self.reason = reason
+
+
+def bad_name(name: str) -> bool:
     return name in ("", ".", "..") or any(c in FORBIDDEN or ord(c) < 32 for c in name)
 
 
-def fold(name):
+def fold(name: str) -> str:
     # Windows compares names through a one-to-one upper-case table: "ß" stays "ß", where
     # str.upper() would make it "SS".
     return "".join(u if len(u := c.upper()) == 1 else c for c in name)
 
 
-def udf_revisions_read(windows):
+def udf_revisions_read(windows: str) -> tuple[int, ...]:
     if windows.startswith("Windows 2000"):
         return UDF_2000
     if windows.startswith(("Windows XP", "Windows Server 2003")):
@@ -50,65 +64,73 @@ def udf_revisions_read(windows):
     return ()
 
 
-def split(path):
+def split(path: str) -> list[str]:
     """A relative path given with / or \\, as its names."""
     return [p for p in re.split(r"[\\/]", path) if p not in ("", ".")]
 
 
+@dataclass(slots=True)
 class Entry:
-    """One name in a folder: kind is dir, file, link or other (what says which other)."""
+    """One name in a folder: kind is dir, file, link or other (what says which, in words that
+    follow "is")."""
 
-    __slots__ = ("name", "kind", "size", "what", "ref")
+    name: str
+    kind: str
+    size: int = 0
+    what: str = ""
+    ref: Any = None  # an image's record of it
 
-    def __init__(self, name, kind, size=0, what="", ref=None):
-        self.name, self.kind, self.size, self.what, self.ref = name, kind, size, what, ref
 
-
+@dataclass(slots=True)
 class Found:
-    __slots__ = ("state", "rel", "entry")
-
-    def __init__(self, state, rel, entry=None):
-        self.state, self.rel, self.entry = state, rel, entry
+    state: str
+    rel: str
+    entry: Entry | None = None
 
 
 class Disc:
     """What both kinds share: the case-insensitive, literal lookup Windows makes."""
 
-    namespace = "folder"
+    kind = namespace = "folder"
 
-    def __init__(self):
-        self._listed = {}
-        self.bad_names = []  # (folder as found, name) for every such name in a folder looked in
+    def __init__(self) -> None:
+        self._listed: dict[tuple[str, ...], list[Entry]] = {}
+        self.bad_names: list[tuple[str, str]] = []  # (folder as found, name) in every folder looked in
 
-    def listing(self, folder):
-        """The entries of a folder given as its names on the disc (a tuple)."""
+    def _entries(self, folder: tuple[str, ...]) -> list[Entry]:
+        raise NotImplementedError
+
+    def read(self, found: Found, limit: int) -> bytes:
+        """At most LIMIT bytes from the start of a file that lookup found."""
+        raise NotImplementedError
+
+    def listing(self, folder: tuple[str, ...]) -> list[Entry]:
+        """The entries of a folder given as its names on the disc."""
         if folder not in self._listed:
-            entries = self._entries(folder)
-            self._listed[folder] = entries
+            entries = self._listed[folder] = self._entries(folder)
             self.bad_names += [("/".join(folder) or ".", e.name) for e in entries if bad_name(e.name)]
         return self._listed[folder]
 
-    def lookup(self, path, want="file"):
+    def lookup(self, path: str, want: str = "file") -> Found:
         """Where PATH (relative, / or \\) is, the way Windows finds it: each name compared
         whole and without regard to case, never as a pattern, never through a link."""
         parts, folder = split(path), ()
-        if not parts:
-            return Found(YES if want == "dir" else NOT_A_FILE, "", Entry("", "dir"))
+        match = Entry("", "dir", what="the disc's root folder")
         for i, part in enumerate(parts):
-            match = next((e for e in self.listing(folder) if not bad_name(e.name) and fold(e.name) == fold(part)), None)
-            if match is None:
+            found = next((e for e in self.listing(folder) if not bad_name(e.name) and fold(e.name) == fold(part)), None)
+            if found is None:
                 return self._seeming(parts, folder) or Found(MISSING, "/".join(folder + tuple(parts[i:])))
-            folder += (match.name,)
-            rel = "/".join(folder)
+            match, folder = found, folder + (found.name,)
             if match.kind == "link":
-                return Found(LINK, rel, match)
+                return Found(LINK, "/".join(folder), match)
             if i < len(parts) - 1 and match.kind != "dir":
                 return self._seeming(parts, folder) or Found(MISSING, "/".join(folder + tuple(parts[i + 1:])), match)
+        rel = "/".join(folder)
         if match.kind != ("dir" if want == "dir" else "file"):
             return Found(NOT_A_FILE, rel, match)
         return Found(YES, rel, match)
 
-    def _seeming(self, parts, reached):
+    def _seeming(self, parts: list[str], reached: tuple[str, ...]) -> Found | None:
         """For a path not found: a name Windows cannot hold, in a folder on the way, that
         seems to name it ("Win2K_XP/us/KB.exe" in Drivers/Audio); None when there is none."""
         for depth in range(len(reached), -1, -1):
@@ -119,13 +141,13 @@ class Disc:
                     return Found(BAD_NAME, "/".join(reached[:depth] + (e.name,)), e)
         return None
 
-    def cut_forms(self, path):
+    def cut_forms(self, path: str) -> list[str]:
         """For a file an image without Joliet lacks: the names in its folder that ISO 9660
         would cut its name to (eight characters, the extension's first three, a numbered
         tail where cut names collide: KB888110.EXE for KB888111XPSP2.exe)."""
         parts = split(path)
         folder = self.lookup("/".join(parts[:-1]), want="dir")
-        if folder.state != YES:
+        if folder.state != YES or not parts:
             return []
         base, dot, ext = parts[-1].rpartition(".")
         if not dot:
@@ -148,11 +170,22 @@ class FolderDisc(Disc):
     """A disc's root folder. A link, a FIFO or a device is listed as what it is: never
     followed, never opened."""
 
-    def __init__(self, root):
+    def __init__(self, root: str) -> None:
         super().__init__()
         self.root = os.path.realpath(root)
 
-    def _entries(self, folder):
+    def _open_folder(self, parts: Iterable[str]) -> int:
+        fd = os.open(self.root, os.O_RDONLY | os.O_DIRECTORY)
+        try:
+            for part in parts:
+                fd, parent = os.open(part, os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW, dir_fd=fd), fd
+                os.close(parent)
+        except OSError:
+            os.close(fd)
+            raise
+        return fd
+
+    def _entries(self, folder: tuple[str, ...]) -> list[Entry]:
         entries = []
         try:
             with os.scandir(os.path.join(self.root, *folder)) as it:
@@ -164,26 +197,33 @@ class FolderDisc(Disc):
             pass
         return sorted(entries, key=lambda e: e.name)
 
-    def copy(self, found, out):
-        """The file's bytes into the binary file OUT, only if it is still the regular file
-        that was listed: opened without following a link and without waiting on a FIFO."""
-        fd = os.open(self.root, os.O_RDONLY | os.O_DIRECTORY)
-        try:  # each folder on the way opened as a folder, never through a link
-            for part in split(found.rel)[:-1]:
-                fd, parent = os.open(part, os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW, dir_fd=fd), fd
+    def read(self, found: Found, limit: int) -> bytes:
+        """Only while it is still the regular file that was listed: opened without following
+        a link and without waiting on a FIFO."""
+        parts = split(found.rel)
+        try:
+            parent = self._open_folder(parts[:-1])
+            try:
+                fd = os.open(parts[-1], os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK | os.O_NOCTTY, dir_fd=parent)
+            finally:
                 os.close(parent)
-            fd, parent = os.open(split(found.rel)[-1], os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK, dir_fd=fd), fd
-            os.close(parent)
-        except OSError:
-            os.close(fd)
-            raise DiscError(f"{found.rel} could not be opened as it was listed") from None
-        with os.fdopen(fd, "rb") as src:
-            if not stat.S_ISREG(os.fstat(fd).st_mode):
-                raise DiscError(f"{found.rel} is no longer a file")
-            shutil.copyfileobj(src, out)
+            with open(fd, "rb") as f:
+                st = os.fstat(fd)
+                if not stat.S_ISREG(st.st_mode):
+                    raise CannotRead(found.rel, "it is no longer a file")
+                data = f.read(limit)
+        except OSError as e:
+            raise CannotRead(found.rel, e.strerror) from None
+        return _whole(found.rel, data, min(limit, st.st_size), st.st_size)
 
 
-def _kind_of(mode):
+def _whole(rel: str, data: bytes, wanted: int, size: int) -> bytes:
+    if len(data) < wanted:
+        raise CannotRead(rel, f"only {len(data)} of its {size} bytes are there")
+    return data
+
+
+def _kind_of(mode: int) -> tuple[str, str]:
     if stat.S_ISLNK(mode):
         return "link", "a symbolic link"
     if stat.S_ISDIR(mode):
@@ -197,37 +237,14 @@ def _kind_of(mode):
     return "other", "neither a file nor a folder"
 
 
-def open_image(path):
-    """The image opened by pycdlib, which reads only the volume descriptors from sector 16
-    on: whatever another format left in the system area before them is never looked at."""
-    import pycdlib
-    from pycdlib.pycdlibexception import PyCdlibException
-
-    if not os.path.isfile(path):
-        raise DiscError(f"{path} is not a regular file")
-    iso = pycdlib.PyCdlib()
-    try:
-        iso.open(path)
-    except PyCdlibException as e:
-        raise DiscError(f"{path} is not an ISO 9660 image that can be read: {e}") from None
-    except Exception as e:  # a record cut short or hostile trips the parser itself: never a traceback
-        raise DiscError(f"{path} is not an ISO 9660 image that can be read (cut short, or a malformed"
-                        f" record): {type(e).__name__}: {e}") from None
-    size, needed = os.path.getsize(path), iso.pvd.space_size * iso.logical_block_size
-    if size < needed:
-        raise DiscError(f"{path} is not an ISO 9660 image that can be read: it is cut short, {size} bytes"
-                        f" of the {needed} its volume descriptor gives")
-    return iso
-
-
-def udf_revision(iso):
+def udf_revision(iso: pycdlib.PyCdlib) -> int | None:
     if not iso.has_udf() or not iso.udf_main_descs.logical_volumes:
         return None
     suffix = iso.udf_main_descs.logical_volumes[0].domain_ident.suffix
     return int.from_bytes(suffix[:2], "little")
 
 
-def image_namespace(iso, windows):
+def image_namespace(iso: pycdlib.PyCdlib, windows: str) -> str:
     """udf, joliet or iso: what WINDOWS reads of this image."""
     if udf_revision(iso) in udf_revisions_read(windows):
         return "udf"
@@ -237,7 +254,7 @@ def image_namespace(iso, windows):
 class ImageDisc(Disc):
     """One namespace of an image. Rock Ridge, which Windows never reads, is never used."""
 
-    def __init__(self, iso, namespace):
+    def __init__(self, iso: pycdlib.PyCdlib, namespace: str) -> None:
         super().__init__()
         self.iso, self.kind = iso, namespace
         rev = udf_revision(iso) or 0
@@ -245,38 +262,31 @@ class ImageDisc(Disc):
                           "iso": "ISO 9660"}[namespace]
         root = {"udf": lambda: iso.udf_root, "joliet": lambda: iso.joliet_vd.root_dir_record,
                 "iso": lambda: iso.pvd.root_dir_record}[namespace]()
-        # folder as found -> (its record, its path in pycdlib's terms: raw names, ";1" kept)
-        self._records = {(): (root, "")}
+        self._records: dict[tuple[str, ...], Any] = {(): root}
 
-    def _entries(self, folder):
-        if folder not in self._records:
-            return []
-        rec, raw_folder = self._records[folder]
+    def _entries(self, folder: tuple[str, ...]) -> list[Entry]:
         entries = []
         if self.kind == "udf":
-            for desc in rec.fi_descs:
-                if desc.isparent:
-                    continue
-                name = desc.fi.decode(desc.encoding, "replace")
-                entries.append(self._entry(name, desc.file_entry, f"{raw_folder}/{name}"))
+            for desc in self._records[folder].fi_descs:
+                if not desc.isparent:
+                    entries.append(self._entry(desc.fi.decode(desc.encoding, "replace"), desc.file_entry))
         else:
-            for child in rec.children:
-                if child is None or child.is_dot() or child.is_dotdot():
+            for rec in self._records[folder].children:
+                if rec is None or rec.is_dot() or rec.is_dotdot():
                     continue
                 if self.kind == "joliet":
-                    raw = name = child.file_ident.decode("utf-16_be", "replace")
+                    name = rec.file_ident.decode("utf-16_be", "replace")
                 else:  # the version suffix is not part of the name Windows shows
-                    raw = child.file_ident.decode("latin-1")
-                    name = re.sub(r";\d*$", "", raw)
-                    name = name[:-1] if name.endswith(".") and not child.is_dir() else name
-                entries.append(self._entry(name, child, f"{raw_folder}/{raw}"))
+                    name = re.sub(r";\d*$", "", rec.file_ident.decode("latin-1"))
+                    name = name[:-1] if name.endswith(".") and not rec.is_dir() else name
+                entries.append(self._entry(name, rec))
         for e in entries:
             if e.kind == "dir":
                 self._records.setdefault(folder + (e.name,), e.ref)
         return entries
 
     @staticmethod
-    def _entry(name, rec, raw_path):
+    def _entry(name: str, rec: Any) -> Entry:
         if rec is None:
             return Entry(name, "other", what="a name without a file entry")
         if rec.is_dir():
@@ -285,20 +295,104 @@ class ImageDisc(Disc):
             kind, what = "link", "a symbolic link"
         else:
             kind, what = "file", "a file"
-        return Entry(name, kind, size=rec.get_data_length(), what=what, ref=(rec, raw_path))
+        return Entry(name, kind, size=rec.get_data_length(), what=what, ref=rec)
 
-    def copy(self, found, out):
-        """One file's bytes into the binary file OUT; nothing else of the image is read."""
-        where = {"udf": "udf_path", "joliet": "joliet_path", "iso": "iso_path"}[self.kind]
-        self.iso.get_file_from_iso_fp(out, **{where: found.entry.ref[1]})
+    def read(self, found: Found, limit: int) -> bytes:
+        """Through the file's own record, never pycdlib's lookup by path (open_file_from_iso),
+        which finds a record by its own rules, not the lookup's: for ISO 9660 it follows Rock
+        Ridge's relocations."""
+        from pycdlib.pycdlibexception import PyCdlibException
+        from pycdlib.pycdlibio import PyCdlibIO
+
+        assert found.entry is not None
+        inode = found.entry.ref.inode
+        if inode is None:
+            raise CannotRead(found.rel, "its record points at no data")
+        try:
+            with PyCdlibIO(inode, self.iso.logical_block_size) as f:
+                data = f.read(limit)
+        except (OSError, PyCdlibException) as e:
+            raise CannotRead(found.rel, str(e)) from None
+        return _whole(found.rel, data, min(limit, found.entry.size), found.entry.size)
 
 
-def read_as(image_path, windows_labels):
-    """For an image: {windows label: ImageDisc}, one disc per namespace shared by the
-    versions that read it."""
-    iso = open_image(image_path)
-    discs, by_ns = {}, {}
-    for w in windows_labels:
-        ns = image_namespace(iso, w)
-        discs[w] = by_ns.setdefault(ns, ImageDisc(iso, ns))
+class DiscSet:
+    """An opened disc: a folder, the same for every Windows, or an image with one Disc for
+    each namespace that some Windows reads. Close it, or use it with `with`."""
+
+    def __init__(self, real: str, image: str | None, folder: FolderDisc | None = None,
+                 iso: pycdlib.PyCdlib | None = None, file: BinaryIO | None = None) -> None:
+        self.real, self.image = real, image
+        self._folder, self.iso, self._file = folder, iso, file
+        self._namespaces: dict[str, ImageDisc] = {}
+
+    def disc(self, windows: str) -> Disc:
+        """The disc as WINDOWS ("Windows XP SP2") reads it."""
+        if self._folder is not None:
+            return self._folder
+        if self.iso is None:
+            raise ValueError("the image is closed")
+        namespace = image_namespace(self.iso, windows)
+        if namespace not in self._namespaces:
+            self._namespaces[namespace] = ImageDisc(self.iso, namespace)
+        return self._namespaces[namespace]
+
+    def close(self) -> None:
+        if self.iso is not None:
+            self.iso.close()
+            self.iso = None
+        if self._file is not None:
+            self._file.close()
+            self._file = None
+
+    def __enter__(self) -> DiscSet:
+        return self
+
+    def __exit__(self, *_: object) -> None:
+        self.close()
+
+
+def open_disc(path: str, windows: Iterable[str]) -> DiscSet:
+    """A disc folder, or an image opened by pycdlib, which reads only the volume descriptors
+    from sector 16 on, and the first 32 KiB for a hybrid's partition table: it never takes
+    files from there."""
+    if os.path.isdir(path):
+        real = os.path.realpath(path)
+        return DiscSet(real, None, folder=FolderDisc(real))
+    if not os.path.lexists(path):
+        raise DiscError(f"the disc folder '{path}' does not exist (give the root folder of a driver disc, or its image)")
+    real = os.path.realpath(path)
+    try:  # never waits on a FIFO swapped in for the image
+        fd = os.open(real, os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY)
+    except OSError as e:
+        raise DiscError(f"{real} cannot be read: {e.strerror}") from None
+    f = open(fd, "rb")
+    try:
+        if not stat.S_ISREG(os.fstat(fd).st_mode):
+            raise DiscError(f"{real} is not a regular file")
+        discs = DiscSet(real, real, iso=_open_image(f, real), file=f)
+    except BaseException:
+        f.close()
+        raise
+    for w in windows:
+        discs.disc(w)
     return discs
+
+
+def _open_image(f: BinaryIO, path: str) -> pycdlib.PyCdlib:
+    import pycdlib
+    from pycdlib.pycdlibexception import PyCdlibException
+
+    refused = f"{path} is not an ISO 9660 image that can be read"
+    iso = pycdlib.PyCdlib()
+    try:
+        iso.open_fp(f)
+    except PyCdlibException as e:
+        raise DiscError(f"{refused}: {e}") from None
+    except Exception as e:  # a record cut short or hostile trips the parser itself: never a traceback
+        raise DiscError(f"{refused} (cut short, or a malformed record): {type(e).__name__}: {e}") from None
+    size, needed = os.fstat(f.fileno()).st_size, iso.pvd.space_size * iso.logical_block_size
+    if size < needed:
+        iso.close()
+        raise DiscError(f"{refused}: it is cut short, {size} bytes of the {needed} its volume descriptor gives")
+    return iso
