@@ -9,6 +9,9 @@ import sys
 import tarfile
 import tempfile
 import unittest
+from unittest import mock
+
+import pycdlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "py"))
 import check  # noqa: E402
@@ -48,6 +51,16 @@ class Images(unittest.TestCase):
             f.seek((data.rindex(old) if at is None else at) + shift)
             f.write(new)
 
+    def udf(self, iso, path, change):  # written by pycdlib: UDF descriptors carry checksums
+        reader = pycdlib.PyCdlib()
+        reader.open(iso)
+        entry = reader.get_record(udf_path=path)
+        old = entry.file_ident.record(), entry.record()
+        change(entry, reader)
+        for was, now in zip(old, (entry.file_ident.record(), entry.record())):
+            self.patch(iso, was, now)
+        reader.close()
+
     def test_namespace_each_windows_reads(self):
         # (image, UDF revision forced or None, {Windows: namespace}, state of the long name)
         table = [
@@ -84,7 +97,9 @@ class Images(unittest.TestCase):
             self.assertEqual((EXE.encode()[:9], [("Drivers/Audio", "AA/BB.exe")]), (d.read(d.lookup(EXE), 9), d.bad_names))
 
     def test_refused_images_keep_the_readers_reason(self):
-        cut, fifo = os.path.join(self.dir, "cut.iso"), os.path.join(self.dir, "fifo")
+        endless, cut, fifo = (os.path.join(self.dir, name) for name in ("endless.iso", "cut.iso", "fifo"))
+        os.rename(self.image("genisoimage", "-udf", "-J"), endless)  # Drivers, a folder that points back at the root
+        self.udf(endless, "/Drivers", lambda e, r: setattr(e.file_ident.icb, "log_block_num", r.udf_file_set.root_dir_icb.log_block_num))
         iso = self.image("genisoimage", "-J")
         os.mkfifo(fifo)
         with open(iso, "r+b") as f, open(cut, "wb") as out:
@@ -92,9 +107,10 @@ class Images(unittest.TestCase):
             f.truncate(40000)
         table = [(iso, "Failed to read entire volume descriptor"), (__file__, "volume descriptor"),
                  (cut, f"cut short, {os.path.getsize(cut)} bytes of the {os.path.getsize(cut) + 2048}"),
-                 (fifo, "not a regular file"), (fifo + "x", "does not exist")]
+                 (fifo, "not a regular file"), (fifo + "x", "does not exist"),
+                 (endless, "points back")]
         for path, reason in table:
-            with self.subTest(path=path):
+            with self.subTest(path=path), mock.patch.object(disc, "OPEN_SECONDS", 1):
                 with self.assertRaisesRegex(disc.DiscError, reason):
                     disc.open_disc(path, ["Windows XP"])
 
