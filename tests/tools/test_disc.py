@@ -80,6 +80,25 @@ class Images(unittest.TestCase):
                 # Rock Ridge only: its long names are never read
                 self.assertEqual(["KB888111.EXE"] if long_name == "missing" else [], opened.disc("Windows XP").cut_forms(EXE))
 
+    def test_what_windows_skips_never_counts(self):
+        lay(os.path.join(self.dir, "d"), ["Drivers/Audio/a.inf", "Drivers/Audio/b.inf"])
+        os.symlink("AAxBB.exe", os.path.join(self.dir, "d/Drivers/Audio/link.exe"))
+        iso = self.image("genisoimage", "-udf", "-J", "-R")
+        # a.inf's identifier renamed b.inf and deleted: a twin before the live b.inf
+        self.udf(iso, "/Drivers/Audio/a.inf", lambda e, _: (setattr(e.file_ident, "fi", b"b.inf"),
+                                                            setattr(e.file_ident, "file_characteristics", 4)))
+        self.udf(iso, "/Drivers/Audio/link.exe", lambda e, _: setattr(e.icb_tag, "file_type", 12))
+        for name in ("AAxBB.exe".encode("utf-16-be"), b"AAXBB.EXE;1"):  # associated files
+            self.patch(iso, name, b"\x04", shift=-8)
+        table = [("udf", "Drivers/Audio/B.INF", "yes", b"Drivers/Audio/b.inf"), ("udf", "Drivers/Audio/link.exe", "link", None),
+                 ("joliet", "Drivers/Audio/AAxBB.exe", "missing", None), ("iso", "Drivers/Audio/AAxBB.exe", "missing", None),
+                 ("iso", "Drivers/Audio/link.exe", "yes", b"")]
+        with disc.open_disc(iso, []) as opened:
+            for namespace, path, state, data in table:
+                d = disc.ImageDisc(opened.iso, namespace)
+                found = d.lookup(path)
+                self.assertEqual((state, data), (found.state, None if data is None else d.read(found, 100)), (namespace, path))
+
     def test_neither_the_system_area_nor_a_name_holding_a_slash_is_the_disc(self):
         iso = self.image("genisoimage", "-J")
         tar = io.BytesIO()

@@ -41,6 +41,14 @@ UDF_VISTA = UDF_XP + (0x0250, 0x0260)
 OPEN_SECONDS = 40
 OPEN_MEMORY = 768 << 20
 
+# Flags that make Windows pass over a name: a UDF file identifier marked deleted, and an ISO
+# 9660 or Joliet record marked as an associated file (Windows' CD file system looks names up
+# only among records without it). pycdlib keeps both as ordinary names.
+UDF_DELETED = 0x04
+ISO_DIRECTORY, ISO_ASSOCIATED = 0x02, 0x04
+# A UDF file entry's own file type, which is what Windows goes by.
+UDF_TYPES = {4: ("dir", "a folder"), 5: ("file", "a file"), 12: ("link", "a UDF symbolic link")}
+
 
 class DiscError(Exception):
     """A disc that cannot be read at all: the caller stops with this one line."""
@@ -262,7 +270,8 @@ def image_namespace(iso: pycdlib.PyCdlib, windows: str) -> str:
 
 
 class ImageDisc(Disc):
-    """One namespace of an image. Rock Ridge, which Windows never reads, is never used."""
+    """One namespace of an image, with the flags and kinds Windows reads. Rock Ridge, which
+    Windows never reads, is never used: a Rock Ridge link is the file its record is."""
 
     def __init__(self, iso: pycdlib.PyCdlib, namespace: str) -> None:
         super().__init__()
@@ -278,39 +287,36 @@ class ImageDisc(Disc):
         entries = []
         if self.kind == "udf":
             for desc in self._records[folder].fi_descs:
-                if not desc.isparent:
-                    entries.append(self._entry(desc.fi.decode(desc.encoding, "replace"), desc.file_entry))
+                if desc.isparent or desc.file_characteristics & UDF_DELETED:
+                    continue
+                name, fe = desc.fi.decode(desc.encoding, "replace"), desc.file_entry
+                if fe is None:
+                    entries.append(Entry(name, "other", what="a name without a file entry"))
+                    continue
+                kind, what = UDF_TYPES.get(fe.icb_tag.file_type, ("other", f"a UDF entry of type {fe.icb_tag.file_type}"))
+                entries.append(Entry(name, kind, fe.get_data_length(), what, fe))
         else:
             for rec in self._records[folder].children:
-                if rec is None or rec.is_dot() or rec.is_dotdot():
+                if rec is None or rec.is_dot() or rec.is_dotdot() or rec.file_flags & ISO_ASSOCIATED:
                     continue
+                is_dir = bool(rec.file_flags & ISO_DIRECTORY)
                 if self.kind == "joliet":
                     name = rec.file_ident.decode("utf-16_be", "replace")
-                else:  # the version suffix is not part of the name Windows shows
+                else:  # the version suffix, and a bare extension's dot, are not part of the name Windows shows
                     name = re.sub(r";\d*$", "", rec.file_ident.decode("latin-1"))
-                    name = name[:-1] if name.endswith(".") and not rec.is_dir() else name
-                entries.append(self._entry(name, rec))
+                    name = name[:-1] if name.endswith(".") and not is_dir else name
+                entries.append(Entry(name, "dir", what="a folder", ref=rec) if is_dir else
+                               Entry(name, "file", rec.get_data_length(), "a file", rec))
         for e in entries:
             if e.kind == "dir":
                 self._records.setdefault(folder + (e.name,), e.ref)
         return entries
 
-    @staticmethod
-    def _entry(name: str, rec: Any) -> Entry:
-        if rec is None:
-            return Entry(name, "other", what="a name without a file entry")
-        if rec.is_dir():
-            kind, what = "dir", "a folder"
-        elif rec.is_symlink():
-            kind, what = "link", "a symbolic link"
-        else:
-            kind, what = "file", "a file"
-        return Entry(name, kind, size=rec.get_data_length(), what=what, ref=rec)
-
     def read(self, found: Found, limit: int) -> bytes:
-        """Through the file's own record, never pycdlib's lookup by path (open_file_from_iso),
-        which finds a record by its own rules, not the lookup's: for ISO 9660 it follows Rock
-        Ridge's relocations."""
+        """Through the file's own record, never pycdlib's lookup by path (open_file_from_iso):
+        that takes the first identifier of the name even when it is marked deleted, so a
+        deleted twin before the live file gives the deleted one's bytes; and for ISO 9660 it
+        follows Rock Ridge's relocations."""
         from pycdlib.pycdlibexception import PyCdlibException
         from pycdlib.pycdlibio import PyCdlibIO
 
