@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tarfile
 import tempfile
+import time
 import unittest
 from unittest import mock
 
@@ -171,6 +172,18 @@ class Folders(unittest.TestCase):
             self.assertRaises(disc.CannotRead, d.read, found, 5)
             os.remove(path)
             os.rename(path + ".moved", path)
+
+    def test_names_as_windows_compares_them_in_a_folder_of_100000(self):
+        names = ["ſetup.exe", "kıt.inf", "café.inf", "straße.inf", "a/b.inf"] + [f"f{i}.inf" for i in range(100000)]
+        table = {"SETUP.EXE": "missing", "KIT.INF": "missing", "CAFÉ.INF": "yes", "STRASSE.INF": "missing",
+                 "F99999.INF": "yes", "A/B.INF": "bad name", "nothing": "missing"}
+        big = disc.Disc()
+        big._entries = lambda folder: [disc.Entry(name, "file") for name in names]
+        big.listing(())
+        start = time.perf_counter()
+        for _ in range(20):  # a scan of the folder per lookup takes more than all of these together
+            self.assertEqual(table, {path: big.lookup(path).state for path in table})
+        self.assertLess(time.perf_counter() - start, 0.1)
 
     def run_check(self, *args, stdin=""):
         err, out = io.StringIO(), io.StringIO()

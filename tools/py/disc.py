@@ -10,7 +10,7 @@ import signal
 import stat
 import subprocess
 import sys
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Any, BinaryIO, Iterable
 
 if TYPE_CHECKING:
@@ -66,10 +66,25 @@ def bad_name(name: str) -> bool:
     return name in ("", ".", "..") or any(c in FORBIDDEN or ord(c) < 32 for c in name)
 
 
+class _Upcase(dict):
+    """Windows compares names through its one-to-one upper-case table (see the platform
+    notes): each character becomes one character, so "ß" stays "ß" where str.upper() makes
+    it "SS", and U+017F (long s) and U+0131 (dotless i) stay as they are where str.upper()
+    makes them "S" and "I". Filled one character at a time, as str.translate asks."""
+
+    KEPT = {0x017F, 0x0131}
+
+    def __missing__(self, code: int) -> str:
+        up = chr(code).upper()
+        self[code] = up = up if len(up) == 1 and code not in self.KEPT else chr(code)
+        return up
+
+
+_UPCASE = _Upcase()
+
+
 def fold(name: str) -> str:
-    # Windows compares names through a one-to-one upper-case table: "ß" stays "ß", where
-    # str.upper() would make it "SS".
-    return "".join(u if len(u := c.upper()) == 1 else c for c in name)
+    return name.upper() if name.isascii() else name.translate(_UPCASE)
 
 
 def udf_revisions_read(windows: str) -> tuple[int, ...]:
@@ -106,13 +121,30 @@ class Found:
     entry: Entry | None = None
 
 
+@dataclass
+class Listing:
+    """A folder's entries, each name folded once: the names Windows can look up, and the
+    names it cannot hold with the path each seems to name."""
+
+    entries: list[Entry]
+    index: dict[str, Entry] = field(default_factory=dict)
+    seeming: list[tuple[str, Entry]] = field(default_factory=list)
+
+    def __post_init__(self) -> None:
+        for e in self.entries:
+            if bad_name(e.name):
+                self.seeming.append((fold(e.name.replace("\\", "/")), e))
+            else:  # of two names that fold alike, Windows takes the first
+                self.index.setdefault(fold(e.name), e)
+
+
 class Disc:
     """What both kinds share: the case-insensitive, literal lookup Windows makes."""
 
     kind = namespace = "folder"
 
     def __init__(self) -> None:
-        self._listed: dict[tuple[str, ...], list[Entry]] = {}
+        self._listed: dict[tuple[str, ...], Listing] = {}
         self.bad_names: list[tuple[str, str]] = []  # (folder as found, name) in every folder looked in
 
     def _entries(self, folder: tuple[str, ...]) -> list[Entry]:
@@ -122,11 +154,11 @@ class Disc:
         """At most LIMIT bytes from the start of a file that lookup found."""
         raise NotImplementedError
 
-    def listing(self, folder: tuple[str, ...]) -> list[Entry]:
+    def listing(self, folder: tuple[str, ...]) -> Listing:
         """The entries of a folder given as its names on the disc."""
         if folder not in self._listed:
-            entries = self._listed[folder] = self._entries(folder)
-            self.bad_names += [("/".join(folder) or ".", e.name) for e in entries if bad_name(e.name)]
+            listing = self._listed[folder] = Listing(self._entries(folder))
+            self.bad_names += [("/".join(folder) or ".", e.name) for _, e in listing.seeming]
         return self._listed[folder]
 
     def lookup(self, path: str, want: str = "file") -> Found:
@@ -135,7 +167,7 @@ class Disc:
         parts, folder = split(path), ()
         match = Entry("", "dir", what="the disc's root folder")
         for i, part in enumerate(parts):
-            found = next((e for e in self.listing(folder) if not bad_name(e.name) and fold(e.name) == fold(part)), None)
+            found = self.listing(folder).index.get(fold(part))
             if found is None:
                 return self._seeming(parts, folder) or Found(MISSING, "/".join(folder + tuple(parts[i:])))
             match, folder = found, folder + (found.name,)
@@ -153,9 +185,8 @@ class Disc:
         seems to name it ("Win2K_XP/us/KB.exe" in Drivers/Audio); None when there is none."""
         for depth in range(len(reached), -1, -1):
             rest = fold("/".join(parts[depth:]))
-            for e in self.listing(reached[:depth]):
-                seems = fold(e.name.replace("\\", "/"))
-                if bad_name(e.name) and (rest == seems or rest.startswith(seems + "/")):
+            for seems, e in self.listing(reached[:depth]).seeming:
+                if rest == seems or rest.startswith(seems + "/"):
                     return Found(BAD_NAME, "/".join(reached[:depth] + (e.name,)), e)
         return None
 
@@ -174,7 +205,7 @@ class Disc:
         if len(base) <= 8:
             return []
         found = []
-        for e in self.listing(tuple(split(folder.rel))):
+        for e in self.listing(tuple(split(folder.rel))).entries:
             cut, _, cut_ext = e.name.upper().partition(".")
             if (ext and cut_ext != ext.upper()[:3]) or len(cut) != 8:
                 continue
