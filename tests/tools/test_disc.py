@@ -14,7 +14,8 @@ from unittest import mock
 
 import pycdlib
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "py"))
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "py")
+sys.path.insert(0, TOOLS)
 import check  # noqa: E402
 import disc  # noqa: E402
 import exe  # noqa: E402
@@ -139,7 +140,8 @@ class Folders(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.root = os.path.join(self.tmp.name, "disc")
-        lay(self.root, ["Drivers/Audio [HD]/x", "Drivers/Audio/hdasetup.exe", "outside"])
+        lay(self.root, ["Drivers/Audio [HD]/x", "Drivers/Audio/hdasetup.exe", "outside", "Drivers/Audio/secret.exe",
+                        "Drivers/Shut/x", "Drivers/Unsearchable/x"])
         os.rename(os.path.join(self.root, "outside"), os.path.join(self.tmp.name, "outside"))
         for link, target in (("Drivers/Audio/dangling.exe", "nowhere"), ("Drivers/Audio/linked.exe", "../../../outside"),
                              ("Drivers/Linked", "Audio"), ("Drivers/Audio/zero.inf", "/dev/zero"),
@@ -147,6 +149,9 @@ class Folders(unittest.TestCase):
             os.symlink(target, os.path.join(self.root, link))
         os.mkfifo(os.path.join(self.root, "Drivers/Audio/fifo.inf"))
         os.mkdir(os.path.join(self.root, "Drivers/Audio/folder.exe"))
+        for path, mode in ((self.tmp.name, 0o755), ("Drivers/Audio/secret.exe", 0), ("Drivers/Shut", 0),
+                           ("Drivers/Unsearchable", 0o444)):
+            os.chmod(os.path.join(self.root, path), mode)
 
     def tearDown(self):
         self.tmp.cleanup()
@@ -157,9 +162,14 @@ class Folders(unittest.TestCase):
                  "Drivers/Audio/zero.inf": "link", "Drivers/Audio/fifo.inf": "not a file",
                  "Drivers/Audio/folder.exe": "not a file", "Drivers/Audio/nothing.exe": "missing",
                  "Drivers/Audio/hdasetup.exe/x": "missing", "Drivers/A*/hdasetup.exe": "missing",
-                 "Drivers/Audio [hd]/x": "yes"}
-        d = disc.FolderDisc(self.root)
-        self.assertEqual(table, {path: d.lookup(path).state for path in table})
+                 "Drivers/Audio [hd]/x": "yes", "Drivers/Audio/secret.exe": "cannot be read",
+                 "Drivers/Shut/x": "cannot be read", "Drivers/Unsearchable/x": "cannot be read"}
+        # As an unprivileged user: root reads past mode bits.
+        user = {"user": 65534, "group": 65534, "extra_groups": []} if os.getuid() == 0 else {}
+        looked = subprocess.run([sys.executable, "-I", "-c", "import json, sys; sys.path.insert(0, sys.argv[1]); import disc;"
+                                 " d = disc.FolderDisc(sys.argv[2]); print(json.dumps([d.lookup(p).state for p in sys.argv[3:]]))",
+                                 TOOLS, self.root, *table], capture_output=True, text=True, check=True, **user)
+        self.assertEqual(table, dict(zip(table, json.loads(looked.stdout))))
 
     def test_read_takes_only_the_file_that_was_listed(self):
         d = disc.FolderDisc(self.root)

@@ -23,6 +23,7 @@ FORBIDDEN = set('<>:"/\\|?*')
 
 # States of a looked-up file, as the report shows them.
 YES, MISSING, LINK, NOT_A_FILE, BAD_NAME = "yes", "missing", "link", "not a file", "bad name"
+UNREADABLE = "cannot be read"
 
 # The UDF revisions each Windows reads, as the revision number in the domain identifier's
 # suffix (0x0102 for UDF 1.02). Windows 2000 reads UDF 1.02 and 1.50 (Windows 2000
@@ -104,8 +105,8 @@ def split(path: str) -> list[str]:
 
 @dataclass(slots=True)
 class Entry:
-    """One name in a folder: kind is dir, file, link or other (what says which, in words that
-    follow "is")."""
+    """One name in a folder: kind is dir, file, link, other or unreadable (what says which, in
+    words that follow "is")."""
 
     name: str
     kind: str
@@ -127,6 +128,7 @@ class Listing:
     names it cannot hold with the path each seems to name."""
 
     entries: list[Entry]
+    unreadable: str = ""
     index: dict[str, Entry] = field(default_factory=dict)
     seeming: list[tuple[str, Entry]] = field(default_factory=list)
 
@@ -157,7 +159,11 @@ class Disc:
     def listing(self, folder: tuple[str, ...]) -> Listing:
         """The entries of a folder given as its names on the disc."""
         if folder not in self._listed:
-            listing = self._listed[folder] = Listing(self._entries(folder))
+            try:
+                listing = Listing(self._entries(folder))
+            except CannotRead as e:
+                listing = Listing([], unreadable=e.reason)
+            self._listed[folder] = listing
             self.bad_names += [("/".join(folder) or ".", e.name) for _, e in listing.seeming]
         return self._listed[folder]
 
@@ -167,18 +173,27 @@ class Disc:
         parts, folder = split(path), ()
         match = Entry("", "dir", what="the disc's root folder")
         for i, part in enumerate(parts):
-            found = self.listing(folder).index.get(fold(part))
+            listing = self.listing(folder)
+            if listing.unreadable:
+                return Found(UNREADABLE, "/".join(folder) or ".", _unreadable(match, listing.unreadable))
+            found = listing.index.get(fold(part))
             if found is None:
                 return self._seeming(parts, folder) or Found(MISSING, "/".join(folder + tuple(parts[i:])))
             match, folder = found, folder + (found.name,)
-            if match.kind == "link":
-                return Found(LINK, "/".join(folder), match)
+            if match.kind in ("link", "unreadable"):
+                return Found(LINK if match.kind == "link" else UNREADABLE, "/".join(folder), match)
             if i < len(parts) - 1 and match.kind != "dir":
                 return self._seeming(parts, folder) or Found(MISSING, "/".join(folder + tuple(parts[i + 1:])), match)
         rel = "/".join(folder)
         if match.kind != ("dir" if want == "dir" else "file"):
             return Found(NOT_A_FILE, rel, match)
-        return Found(YES, rel, match)
+        if want != "dir":
+            return self._readable(Found(YES, rel, match))
+        unreadable = self.listing(folder).unreadable
+        return Found(UNREADABLE, rel or ".", _unreadable(match, unreadable)) if unreadable else Found(YES, rel, match)
+
+    def _readable(self, found: Found) -> Found:
+        return found
 
     def _seeming(self, parts: list[str], reached: tuple[str, ...]) -> Found | None:
         """For a path not found: a name Windows cannot hold, in a folder on the way, that
@@ -215,9 +230,15 @@ class Disc:
         return sorted(found)
 
 
+def _unreadable(entry: Entry, reason: str) -> Entry:
+    noun = "a folder" if entry.kind == "dir" else "a file"
+    return Entry(entry.name, entry.kind, entry.size, f"{noun} that cannot be read ({reason})", entry.ref)
+
+
 class FolderDisc(Disc):
     """A disc's root folder. A link, a FIFO or a device is listed as what it is: never
-    followed, never opened."""
+    followed, never opened; every folder is opened from the root down without following a
+    link, so nothing outside the disc is read even if a link is swapped in meanwhile."""
 
     def __init__(self, root: str) -> None:
         super().__init__()
@@ -235,16 +256,33 @@ class FolderDisc(Disc):
         return fd
 
     def _entries(self, folder: tuple[str, ...]) -> list[Entry]:
-        entries = []
         try:
-            with os.scandir(os.path.join(self.root, *folder)) as it:
-                for d in it:
-                    st = d.stat(follow_symlinks=False)
-                    kind, what = _kind_of(st.st_mode)
-                    entries.append(Entry(d.name, kind, size=st.st_size, what=what))
-        except OSError:
-            pass
-        return sorted(entries, key=lambda e: e.name)
+            fd = self._open_folder(folder)
+        except OSError as e:
+            raise CannotRead("/".join(folder) or ".", e.strerror) from None
+        try:
+            with os.scandir(fd) as it:
+                return sorted((self._entry(d) for d in it), key=lambda e: e.name)
+        except OSError as e:
+            raise CannotRead("/".join(folder) or ".", e.strerror) from None
+        finally:
+            os.close(fd)
+
+    @staticmethod
+    def _entry(d: os.DirEntry) -> Entry:
+        try:
+            st = d.stat(follow_symlinks=False)
+        except OSError as e:  # in a folder that can be listed but not searched
+            return Entry(d.name, "unreadable", what=f"a name that cannot be read ({e.strerror})")
+        kind, what = _kind_of(st.st_mode)
+        return Entry(d.name, kind, size=st.st_size, what=what)
+
+    def _readable(self, found: Found) -> Found:
+        try:
+            self.read(found, 1)
+        except CannotRead as e:
+            return Found(UNREADABLE, found.rel, _unreadable(found.entry, e.reason))
+        return found
 
     def read(self, found: Found, limit: int) -> bytes:
         """Only while it is still the regular file that was listed: opened without following
