@@ -136,7 +136,7 @@ class Listing:
         for e in self.entries:
             if bad_name(e.name):
                 self.seeming.append((fold(e.name.replace("\\", "/")), e))
-            else:  # of two names that fold alike, Windows takes the first
+            else:  # of two names that fold alike (a Linux folder may hold both), the first answers
                 self.index.setdefault(fold(e.name), e)
 
 
