@@ -161,12 +161,16 @@ def hint(d: discs.Disc, found: discs.Found, rel: str) -> str:
         return f"{found.entry.what if found.entry else 'not a file'}{other}, not a file"
     if found.state == discs.BAD_NAME:
         return f"not there: '{found.rel}' is a name Windows cannot hold, never taken for this file"
+    if found.state == discs.UNREADABLE:
+        return f"{found.entry.what if found.entry else 'a file that cannot be read'}{other}: neither missing nor there"
     return ""
 
 
-NOTE_LABELS = {discs.MISSING: "cut names", discs.LINK: "link", discs.BAD_NAME: "bad name"}
+NOTE_LABELS = {discs.MISSING: "cut names", discs.LINK: "link", discs.BAD_NAME: "bad name",
+               discs.UNREADABLE: "cannot be read"}
 # A file not counted, in a few words after its name in the verdict (the notes say more).
-SHORT = {discs.LINK: "a symbolic link", discs.NOT_A_FILE: "not a file", discs.BAD_NAME: "a name Windows cannot hold"}
+SHORT = {discs.LINK: "a symbolic link", discs.NOT_A_FILE: "not a file", discs.BAD_NAME: "a name Windows cannot hold",
+         discs.UNREADABLE: "it cannot be read"}
 
 
 class Looker:
@@ -197,13 +201,11 @@ class Looker:
         if state == discs.YES:
             try:
                 why = start_problem(d, found, windows) if kind != "inf" else open_problem(d, found)
-            except discs.DiscError as e:
-                state, why = discs.UNREADABLE, str(e)
+                state = (WONT_OPEN if kind == "inf" else WONT_START) if why else state
+            except discs.CannotRead as e:
+                state, why = discs.UNREADABLE, e.reason
             if why:
-                state = WONT_OPEN if kind == "inf" else WONT_START
                 self.note(state, f"{shown} {state} on {windows.label}: {why}")
-        elif found.state == discs.UNREADABLE:
-            why = why or "it cannot be read"
         return rec.FileLook(kind, path, state, why or ""), found
 
     def look(self, windows: Windows, kind: str, path: str) -> rec.FileLook:
