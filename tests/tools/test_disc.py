@@ -33,7 +33,7 @@ class Images(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.dir = self.tmp.name
-        lay(os.path.join(self.dir, "d"), [EXE, "Drivers/Audio/AAxBB.exe", "Drivers/Audio/AA/other"])
+        lay(os.path.join(self.dir, "d"), [EXE, "Drivers/Audio/AAxBB.exe", "Drivers/Audio/AA/other", "Drivers/Audio/README"])
         self.fds = os.listdir("/proc/self/fd")
 
     def tearDown(self):
@@ -68,6 +68,7 @@ class Images(unittest.TestCase):
             (("genisoimage", "-udf", "-J"), None, {"Windows 2000 SP4": "UDF 1.02", "Windows XP": "UDF 1.02"}, "yes"),
             (("genisoimage", "-udf", "-J"), 0x0250, {"Windows XP SP2": "Joliet", "Windows 7": "UDF 2.50"}, "yes"),
             (("genisoimage", "-udf", "-J"), 0x0201, {"Windows 2000 SP4": "Joliet", "Windows XP x64": "UDF 2.01"}, "yes"),
+            (("genisoimage", "-udf", "-J"), 0x0200, {"Windows 2000 SP4": "Joliet", "Windows Server 2003": "UDF 2.00"}, "yes"),
             (("xorriso", "-as", "mkisofs", "-R"), None, {"Windows 2000 SP4": "ISO 9660", "Windows XP": "ISO 9660"}, "missing"),
         ]
         for tool, revision, expected, long_name in table:
@@ -78,6 +79,7 @@ class Images(unittest.TestCase):
                     d = disc.ImageDisc(opened.iso, disc.image_namespace(opened.iso, windows))
                     self.assertEqual(namespace, d.namespace, windows)
                     self.assertEqual(long_name, d.lookup(EXE.lower()).state, windows)
+                    self.assertEqual("yes", d.lookup("drivers/audio/readme").state, windows)  # "README." in ISO 9660
                 # Rock Ridge only: its long names are never read
                 self.assertEqual(["KB888111.EXE"] if long_name == "missing" else [], opened.disc("Windows XP").cut_forms(EXE))
 
@@ -183,9 +185,11 @@ class Folders(unittest.TestCase):
             os.rename(path + ".moved", path)
 
     def test_names_as_windows_compares_them_in_a_folder_of_100000(self):
-        names = ["ſetup.exe", "kıt.inf", "café.inf", "straße.inf", "a/b.inf"] + [f"f{i}.inf" for i in range(100000)]
+        names = ["ſetup.exe", "kıt.inf", "café.inf", "straße.inf", "a/b.inf", "c\\d.inf", "e\x1ff.inf"] + [
+            f"f{i}.inf" for i in range(100000)]
         table = {"SETUP.EXE": "missing", "KIT.INF": "missing", "CAFÉ.INF": "yes", "STRASSE.INF": "missing",
-                 "F99999.INF": "yes", "A/B.INF": "bad name", "nothing": "missing"}
+                 "F99999.INF": "yes", "A/B.INF": "bad name", "C/D.INF": "bad name", "E\x1fF.INF": "bad name",
+                 "nothing": "missing"}
         big = disc.Disc()
         big._entries = lambda folder: [disc.Entry(name, "file") for name in names]
         big.listing(())
