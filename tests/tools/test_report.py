@@ -40,6 +40,8 @@ class Escaping(unittest.TestCase):
             self.assertTrue(all(shown in out for shown in ("\u241b[31m", "U+202E", " ソフト", "U+DC80")), fmt)
 
     def test_text_aligns_by_display_width(self):
+        # wide, full-width, half-width and combining characters, as a terminal shows them
+        self.assertEqual([6, 2, 1, 1], [report.width(t) for t in ("ソフト", "Ａ", "ｱ", "e\u0301")])
         lines = render(RECORD, "text").splitlines()
         head = next(line for line in lines if line.startswith("   Windows "))
         column = report.width(head[:head.index("Helper command line")])
@@ -58,6 +60,12 @@ class Escaping(unittest.TestCase):
         self.assertEqual(report.visible(HOSTILE_HELPER), md_plain(row[5]))
         for label in ("disc's hdasetup.exe: ", "disc image: ", "bad name: "):
             self.assertIn(SHOWN, md_plain(next(line for line in lines if line.startswith("- " + label))[2:]))
+
+    def test_markdown_makes_no_link_of_a_disc_text(self):
+        for text in ("http://evil.example/x", "see WWW.evil.example", "me@evil.example", "mailto:me@evil.example"):
+            shown = report.md_text(text)
+            self.assertIsNone(re.search(r"(https?|ftp)://|www\.|[\w.+-]@", shown, re.I), shown)
+            self.assertEqual(text, md_plain(shown))
 
     def test_html_holds_every_field_as_text_and_folds_the_runs(self):
         class Reader(html.parser.HTMLParser):
