@@ -1,9 +1,9 @@
 # shellcheck shell=bash
 # The driver disc as hdasetup.exe sees it, for the scripts: every path it builds, the codecs
-# it looks for and the marker it writes. Nothing here is typed again: the build writes
-# disc-facts.sh from the program's own setup/DiscFacts.h, and this file only puts its
-# pieces together. Paths are in the program's form (backslashes), relative to its folder
-# (packages) or to the base folder two levels above it (helpers, INF files).
+# it looks for and the marker it writes. No path, codec or marker text is typed again here:
+# the build writes disc-facts.sh from the program's own setup/DiscFacts.h, and this file
+# only puts its pieces together. Paths are in the program's form (backslashes), relative to
+# its folder (packages) or to the base folder two levels above it (helpers, INF files).
 # hda_load_disc_facts FILE: the generated file of a build.
 # shellcheck disable=SC2034 # its variables are for the scripts that source this file
 hda_load_disc_facts() {
@@ -20,8 +20,9 @@ hda_load_disc_facts() {
     HDA_CODECS=("$HDA_CODEC_1095_1390" "$HDA_CODEC_1095_1392" "$HDA_CODEC_17E8_0047")
 }
 
-# The captions of the boxes the program can show: its two debug boxes, and its own title
-# (the program file's name) on the two registry failures.
+# The captions of the boxes the program can show, typed again here (the program spells them
+# in setup/InstallHdmiDriver.cpp and takes its title from its file's name): its two debug
+# boxes, and its own title on the two registry failures.
 # shellcheck disable=SC2034 # for the scripts that source this file
 HDA_BOX_CAPTIONS=(debug_run debug_aa hdasetup)
 
