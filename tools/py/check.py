@@ -15,18 +15,13 @@ from runs import WINDOWS, Run, Windows
 # The folder and the exe are taken as XP reads the disc where it can (the most common Windows
 # of the table); a Windows that reads another tree has them looked up there.
 MAIN_WINDOWS = "Windows XP"
-# The table with the main Windows first.
 TABLE = sorted(WINDOWS, key=lambda w: w.label != MAIN_WINDOWS)
 # hdasetup.exe is tens of KiB and an INF file a few: a record that claims more is no such file,
 # and is never unpacked.
-MAX_READ = 64 << 20
-
-
+MAX_EXE, MAX_INF = 64 << 20, 1 << 20
 # A file that is on the disc but that Windows would not start (a program) or SetupAPI would
 # not open (an INF): it counts as a missing one does.
 WONT_START, WONT_OPEN = "will not start", "will not open"
-# An INF file is a few KiB: more than this is no INF the helper is given, and is not read.
-MAX_INF = 1 << 20
 
 
 class CheckError(Exception):
@@ -51,22 +46,16 @@ def refuse_work_folder(ds: discs.DiscSet, work: str, tool: str) -> None:
         raise CheckError(f"the disc {ds.real} holds {tool}'s work folder {work}; nothing is ever written on a disc")
 
 
-def relative_program(ds: discs.DiscSet, given: str) -> str:
-    """The --program folder relative to the disc's root, refused when it lies outside."""
+def program_folder(d: discs.Disc, ds: discs.DiscSet, given: str) -> discs.Found:
+    """The --program folder as that Windows finds it, refused when it lies outside the disc."""
     outside = CheckError(f"the program folder '{given}' is outside the disc '{ds.real}' (give a folder on the disc, e.g. Drivers/Audio)")
-    path = given
-    if os.path.isabs(given):
-        if ds.image or not inside(os.path.normpath(given), ds.real):
-            raise outside
-        path = os.path.relpath(os.path.normpath(given), ds.real)
-    path = os.path.normpath(path.replace("\\", "/"))
+    path = os.path.normpath(given)
+    if os.path.isabs(given) and (ds.image or not inside(path, ds.real)):
+        raise outside
+    path = os.path.normpath(os.path.relpath(path, ds.real) if os.path.isabs(given) else given.replace("\\", "/"))
     if path == ".." or path.startswith("../"):
         raise outside
-    return "" if path == "." else path
-
-
-def program_folder(d: discs.Disc, ds: discs.DiscSet, given: str) -> discs.Found:
-    return d.lookup(relative_program(ds, given), want="dir")
+    return d.lookup("" if path == "." else path, want="dir")
 
 
 def folder_problem(found: discs.Found) -> str:
@@ -88,22 +77,18 @@ def exe_problem(d: discs.Disc, ds: discs.DiscSet, program: str) -> tuple[str, di
     return "", found
 
 
-def read(d: discs.Disc, found: discs.Found, limit: int = MAX_READ) -> bytes:
+def read(d: discs.Disc, found: discs.Found, limit: int) -> bytes:
     """The file's bytes, all of them: a file larger than LIMIT is refused unread."""
     if found.entry.size > limit:
         raise CheckError(f"{found.rel} claims {found.entry.size} bytes: no file the check needs is that large; nothing was unpacked")
-    try:
-        return d.read(found, limit)
-    except discs.DiscError as e:
-        raise CheckError(str(e)) from None
+    return d.read(found, limit)
 
 
 def start_problem(d: discs.Disc, found: discs.Found, windows: Windows) -> str | None:
     """Why that Windows would not start the program found, from its headers alone."""
     import exe  # pefile: only once a program is to be read
 
-    head = d.read(found, exe.HEAD_BYTES)
-    return exe.start_problem(head, found.entry.size, windows.label, windows.subsystem, windows.x64)
+    return exe.start_problem(d.read(found, exe.HEAD_BYTES), found.entry.size, windows.label, windows.subsystem, windows.x64)
 
 
 def open_problem(d: discs.Disc, found: discs.Found) -> str | None:
@@ -130,7 +115,7 @@ class Program:
         problem, exe = exe_problem(ds.disc(main), ds, self.folder)
         if problem:
             raise CheckError(problem)
-        self.rel, self.data = exe.rel, read(ds.disc(main), exe)
+        self.rel, self.data = exe.rel, read(ds.disc(main), exe, MAX_EXE)
         # Why a Windows would not start the program from the disc: none where it reads the
         # disc, or one it would not start.
         self.absent: dict[str, rec.FileLook] = {}
@@ -145,32 +130,26 @@ class Program:
                 self.absent[w.label] = rec.FileLook("program", path, WONT_START, why)
 
 
+# For each state of a file not counted: the label of its note in the report's head, and its
+# reason in a few words for the verdict.
+STATES = {discs.MISSING: ("cut names", "only 8.3 names cut from it"), discs.LINK: ("link", "a symbolic link"),
+          discs.NOT_A_FILE: ("not a file", "not a file"), discs.BAD_NAME: ("bad name", "a name Windows cannot hold"),
+          discs.UNREADABLE: ("cannot be read", "it cannot be read")}
+
+
 def hint(d: discs.Disc, found: discs.Found, rel: str) -> str:
-    """Why a file is not counted, in words after its name, for the report's notes ("" for
+    """Why a file is not counted, in words after its name for the report's notes ("" for
     plainly missing)."""
     other = f" ({found.rel})" if found.rel != rel else ""
-    if found.state == discs.MISSING and d.kind == "iso":
-        cut = d.cut_forms(rel)
-        if cut:
-            return (f"not there: the image holds only 8.3 names cut from it, {' '.join(cut)}; master it with"
-                    " Joliet, whose long names Windows 2000 and XP read")
-    if found.state == discs.LINK:
-        return (f"a symbolic link{other}: a disc image made from the folder may not carry it, so it counts as"
-                " missing, and it is never followed")
-    if found.state == discs.NOT_A_FILE:
-        return f"{found.entry.what if found.entry else 'not a file'}{other}, not a file"
-    if found.state == discs.BAD_NAME:
-        return f"not there: '{found.rel}' is a name Windows cannot hold, never taken for this file"
-    if found.state == discs.UNREADABLE:
-        return f"{found.entry.what if found.entry else 'a file that cannot be read'}{other}: neither missing nor there"
-    return ""
-
-
-NOTE_LABELS = {discs.MISSING: "cut names", discs.LINK: "link", discs.BAD_NAME: "bad name",
-               discs.UNREADABLE: "cannot be read"}
-# A file not counted, in a few words after its name in the verdict (the notes say more).
-SHORT = {discs.LINK: "a symbolic link", discs.NOT_A_FILE: "not a file", discs.BAD_NAME: "a name Windows cannot hold",
-         discs.UNREADABLE: "it cannot be read"}
+    what = found.entry.what if found.entry else found.state
+    cut = d.cut_forms(rel) if found.state == discs.MISSING and d.kind == "iso" else []
+    return {discs.MISSING: cut and (f"not there: the image holds only 8.3 names cut from it, {' '.join(cut)}; master it"
+                                    " with Joliet, whose long names Windows 2000 and XP read"),
+            discs.LINK: (f"a symbolic link{other}: a disc image made from the folder may not carry it, so it counts as"
+                         " missing, and it is never followed"),
+            discs.NOT_A_FILE: f"{what}{other}, not a file",
+            discs.BAD_NAME: f"not there: '{found.rel}' is a name Windows cannot hold, never taken for this file",
+            discs.UNREADABLE: f"{what}{other}: neither missing nor there"}.get(found.state) or ""
 
 
 class Looker:
@@ -193,11 +172,11 @@ class Looker:
         rel = "/".join(discs.split(path[3:] if path[:3].upper() == "D:\\" else path))
         found = d.lookup(rel)
         shown = layout.windows_path(found.rel if found.state == discs.YES else rel)
-        state, why = found.state, SHORT.get(found.state, "")
+        state, why = found.state, ""
         text = hint(d, found, rel)
         if text:
-            self.note(NOTE_LABELS.get(found.state, "not a file"), f"{layout.windows_path(rel)} is {text}")
-            why = why or "only 8.3 names cut from it"
+            label, why = STATES[found.state]
+            self.note(label, f"{layout.windows_path(rel)} is {text}")
         if state == discs.YES:
             try:
                 why = start_problem(d, found, windows) if kind != "inf" else open_problem(d, found)

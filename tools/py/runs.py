@@ -1,12 +1,8 @@
 """The runs of a check: hdasetup.exe run silently under Wine on a shadow of the disc, on each
-Windows of the table below with each known codec's HD-audio function registered, and once with
-none. Each run is prepared here as a folder (its registry file and command line),
-tools/lib/run-windows.sh starts the programs, and what they left (the stand-ins' log, the exit
-status, the marker) is read back here.
-
-The runs depend on the exe, the stand-ins, the program's folder, this tool and Wine, never on
-the rest of the disc: a check that shares all of these with the last one reads that one's
-runs back (runs.json in the work folder) instead of running them again."""
+Windows of the table with each known codec's HD-audio function registered, and once with none.
+Each run is a folder prepared here (a registry file, a command line); tools/lib/run-windows.sh
+starts the programs, and what they left there (the stand-ins' log, the exit status, the
+marker) is read back here."""
 
 from __future__ import annotations
 
@@ -18,7 +14,7 @@ import shutil
 import subprocess
 import sys
 from dataclasses import asdict, dataclass
-from typing import Iterable
+from typing import Callable, Iterable
 
 import layout
 
@@ -37,10 +33,9 @@ class RunError(Exception):
 
 @dataclass(frozen=True)
 class Windows:
-    """A Windows of the table. version is one of Wine's presets, or an exact record (version,
-    build, service-pack text) that Wine then reports; subsystem the highest subsystem version
-    of a program it starts; x64 a 64-bit Windows, which runs hdasetup.exe under WOW64 and
-    starts x86-64 programs too."""
+    """version: one of Wine's presets, or an exact record (version, build, service-pack text)
+    that Wine then reports; subsystem: the highest subsystem version of a program it starts;
+    x64: a 64-bit Windows, running hdasetup.exe under WOW64 and x86-64 programs too."""
 
     label: str
     prefix: str
@@ -68,14 +63,12 @@ class Codec:
     function: str | None  # the registry name Windows would give its function; None: no known codec
 
 
-def codecs(facts: layout.Facts) -> list[Codec]:
-    """"FUNC_01&VEN_1095&DEV_1392" as 1095:1392, registered as
-    "FUNC_01&VEN_1095&DEV_1392&SUBSYS_10951392&REV_1000"; then a machine without one."""
-    out = []
-    for codec in facts.codecs:
-        ven, dev = codec.split("VEN_")[1].split("&")[0], codec.split("DEV_")[1]
-        out.append(Codec(f"{ven}:{dev}", f"{codec}&SUBSYS_{ven}{dev}&REV_1000"))
-    return out + [Codec("none", None)]
+def plan(facts: layout.Facts) -> list[tuple[Windows, Codec]]:
+    """Every run of a check: each Windows with each codec ("FUNC_01&VEN_1095&DEV_1392" as
+    1095:1392, registered as "...&SUBSYS_10951392&REV_1000"), then with none."""
+    codecs = [Codec(f"{ven}:{dev}", f"{c}&SUBSYS_{ven}{dev}&REV_1000") for c in facts.codecs
+              for ven, dev in [(c.split("VEN_")[1].split("&")[0], c.split("DEV_")[1])]]
+    return [(w, c) for w in WINDOWS for c in codecs + [Codec("none", None)]]
 
 
 def registry(facts: layout.Facts, windows: Windows, codec: Codec) -> str:
@@ -99,9 +92,9 @@ def registry(facts: layout.Facts, windows: Windows, codec: Codec) -> str:
 
 @dataclass
 class Run:
-    """What one run left: the program's exit status (124: stopped at the time limit), the
-    package's and the helper's command lines as they received them, the helper's window
-    title (its path), and whether the marker was written; or why it did not run."""
+    """What one run left: the program's exit status (124: stopped at its time limit), the
+    command lines the package and the helper received, the helper's window title (its path),
+    whether the marker was written; or why it did not run."""
 
     windows: str
     codec: str
@@ -113,27 +106,34 @@ class Run:
     not_run: str | None = None
 
 
-def first_event(log: str, event: str) -> str | None:
-    """The text of the first line of EVENT in the stand-ins' log, whose lines are
-    EVENT<TAB>TICK<TAB>TEXT[<TAB>MORE]."""
-    for line in log.splitlines():
-        fields = line.rstrip("\r").split("\t")
-        if fields[0] == event and len(fields) > 2:
-            return fields[2]
-    return None
+def prepare(folder: str, facts: layout.Facts, runs: list[tuple[Windows, Codec]], program: str) -> list[str]:
+    """A folder for each run, afresh: its registry file and its command line."""
+    shutil.rmtree(folder, ignore_errors=True)
+    folders = [os.path.join(folder, f"{i:02d}") for i in range(len(runs))]
+    for path, (w, c) in zip(folders, runs):
+        os.makedirs(path)
+        with open(os.path.join(path, "registry.reg"), "w", encoding="ascii") as f:
+            f.write(registry(facts, w, c))
+        with open(os.path.join(path, "command"), "w", encoding="utf-8", errors="surrogateescape") as f:
+            f.write(f"{program}\n-S\n")
+    return folders
 
 
-def read_run(folder: str, windows: Windows, codec: Codec, marker_text: str) -> Run:
-    def text(name: str) -> str | None:
+def read(folder: str, windows: Windows, codec: Codec, marker_text: str) -> Run:
+    def text(name: str) -> str:
         try:  # the log holds the bytes Wine gave, in no promised encoding
             with open(os.path.join(folder, name), encoding="utf-8", errors="surrogateescape") as f:
                 return f.read()
         except FileNotFoundError:
-            return None
-    log, status = text("log") or "", text("status")
-    return Run(windows.label, codec.label, status=int(status) if status and status.strip().isdigit() else None,
-               package=first_event(log, "package-start"), helper=first_event(log, "helper-start"),
-               helper_window=first_event(log, "helper-window"), marker=text("marker") == marker_text)
+            return ""
+    events: dict[str, str] = {}  # the first text of each event; a line is EVENT<TAB>TICK<TAB>TEXT...
+    for line in text("log").splitlines():
+        fields = line.rstrip("\r").split("\t")
+        if len(fields) > 2:
+            events.setdefault(fields[0], fields[2])
+    status = text("status").strip()
+    return Run(windows.label, codec.label, int(status) if status.isdigit() else None, events.get("package-start"),
+               events.get("helper-start"), events.get("helper-window"), text("marker") == marker_text)
 
 
 @dataclass
@@ -145,88 +145,63 @@ class Build:
     label: str
     wine: str
 
-    @classmethod
-    def chosen(cls, env: dict[str, str]) -> Build:
-        out = subprocess.run(["bash", RUNNER, "build"], env=env, stdout=subprocess.PIPE, text=True)
-        if out.returncode != 0:
-            raise RunError()
-        folder, runs_32bit, label, wine = out.stdout.splitlines()[:4]
-        return cls(folder, runs_32bit == "yes", label, wine)
+
+def chosen_build(env: dict[str, str]) -> Build:
+    out = subprocess.run(["bash", RUNNER, "build"], env=env, stdout=subprocess.PIPE, text=True)
+    if out.returncode != 0:
+        raise RunError()
+    folder, runs_32bit, label, wine = out.stdout.splitlines()[:4]
+    return Build(folder, runs_32bit == "yes", label, wine)
 
 
-def prepare(folder: str, facts: layout.Facts, windows: Windows, codec: Codec, program: str) -> None:
-    os.makedirs(folder)
-    with open(os.path.join(folder, "registry.reg"), "w", encoding="ascii") as f:
-        f.write(registry(facts, windows, codec))
-    with open(os.path.join(folder, "command"), "w", encoding="utf-8", errors="surrogateescape") as f:
-        f.write(f"{program}\n-S\n")
-
-
-def table(codec_list: list[Codec], only: Iterable[Windows] = WINDOWS) -> list[tuple[Windows, Codec]]:
-    return [(w, c) for w in only for c in codec_list]
-
-
-def run_here(work: str, facts: layout.Facts, shadow: str, program: str, plan: list[tuple[Windows, Codec]],
-             env: dict[str, str], say) -> list[Run]:
-    """The runs of PLAN on this host, one Wine prefix per kind of Windows; says each Windows
-    as its last run ends."""
-    folder = os.path.join(work, "runs")
-    shutil.rmtree(folder, ignore_errors=True)
-    runs: dict[str, Run] = {}
-    for prefix in dict.fromkeys(w.prefix for w, _ in plan):
-        mine = [(f"{i:02d}", w, c) for i, (w, c) in enumerate(plan) if w.prefix == prefix]
-        for name, w, c in mine:
-            prepare(os.path.join(folder, name), facts, w, c, program)
-        last = {w.label: name for name, w, _ in mine}
-        by_name = {name: (w, c) for name, w, c in mine}
-        with subprocess.Popen(["bash", RUNNER, "run", work, prefix, prefix, shadow, str(RUN_SECONDS),
-                               *(os.path.join(folder, name) for name, _, _ in mine)],
+def run_here(work: str, facts: layout.Facts, shadow: str, program: str, runs: list[tuple[Windows, Codec]],
+             env: dict[str, str], say: Callable[[str], None]) -> list[Run]:
+    """The runs on this host, one Wine prefix per kind of Windows; says each Windows as its
+    last run ends."""
+    folders = prepare(os.path.join(work, "runs"), facts, runs, program)
+    done: dict[str, Run] = {}
+    last = {w.label: path for path, (w, _) in zip(folders, runs)}
+    for prefix in dict.fromkeys(w.prefix for w, _ in runs):
+        mine = {path: run for path, run in zip(folders, runs) if run[0].prefix == prefix}
+        with subprocess.Popen(["bash", RUNNER, "run", work, prefix, prefix, shadow, str(RUN_SECONDS), *mine],
                               env=env, stdout=subprocess.PIPE, text=True) as runner:
-            assert runner.stdout is not None
-            for line in runner.stdout:
-                name = os.path.basename(line.rstrip("\n"))
-                w, c = by_name[name]
-                runs[name] = read_run(os.path.join(folder, name), w, c, facts["MARKER_TEXT"])
-                if last[w.label] == name:
-                    say(f"{w.label}: run")
+            for path in (line.rstrip("\n") for line in runner.stdout or ()):
+                done[path] = read(path, *mine[path], facts["MARKER_TEXT"])
+                if last[mine[path][0].label] == path:
+                    say(f"{mine[path][0].label}: run")
         if runner.returncode != 0:
             raise RunError()
-    return [runs[f"{i:02d}"] for i in range(len(plan))]
+    return [done[path] for path in folders]
 
 
-def run_in_guest(work: str, facts32: layout.Facts, program_folder: str, plan: list[tuple[Windows, Codec]],
-                 env: dict[str, str], say) -> list[Run]:
-    """The runs of PLAN on the real 32-bit exe in the emulated x86-64 guest (tools/lib/guest.sh):
-    the shadow and the prepared runs go in on the run disk, and come back with what the
-    programs left."""
-    carry = os.path.join(work, "guest")
+def run_in_guest(work: str, facts32: layout.Facts, program_folder: str, runs: list[tuple[Windows, Codec]],
+                 env: dict[str, str]) -> list[Run]:
+    """The runs on the real 32-bit exe in the emulated x86-64 guest (tools/lib/guest.sh): a
+    shadow and the prepared runs go in on its run disk, and come back with what the programs
+    left."""
+    carry, results, inside = os.path.join(work, "guest"), os.path.join(work, "guest-results"), "/mnt/run/out"
     shutil.rmtree(carry, ignore_errors=True)
-    program = layout.lay(facts32, os.path.join(carry, "shadow"), program_folder,
-                         os.path.join(facts32.build, "hdasetup.exe"))
-    names = [f"{i:02d}" for i in range(len(plan))]
-    for name, (w, c) in zip(names, plan):
-        prepare(os.path.join(carry, "runs", name), facts32, w, c, program)
-    inside = "/mnt/run/out"  # where the run disk's out/ lies in the guest
-    command = ["bash", "tools/lib/run-windows.sh", "run", "/var/hda/wine", "win64", "win64", f"{inside}/shadow",
-               str(GUEST_RUN_SECONDS), *(f"{inside}/runs/{name}" for name in names)]
-    jobs = f"guest_prefix win64 win64\nguest_job disc-check.win64 {shlex.join(command)}\n"
-    results = os.path.join(work, "guest-results")
     shutil.rmtree(results, ignore_errors=True)
+    program = layout.lay(facts32, os.path.join(carry, "shadow"), program_folder, os.path.join(facts32.build, "hdasetup.exe"))
+    names = [os.path.relpath(path, carry) for path in prepare(os.path.join(carry, "runs"), facts32, runs, program)]
+    command = ["bash", "tools/lib/run-windows.sh", "run", "/var/hda/wine", "win64", "win64", f"{inside}/shadow",
+               str(GUEST_RUN_SECONDS), *(f"{inside}/{name}" for name in names)]
+    jobs = f"guest_prefix win64 win64\nguest_job disc-check.win64 {shlex.join(command)}\n"
     script = 'source "$1/tools/lib/guest.sh" && guest_need_build && GUEST_CARRY=$2 guest_run "$3"'
     done = subprocess.run(["bash", "-c", script, "guest", REPO, carry, results], input=jobs, text=True, env=env)
-    rc = os.path.join(results, "disc-check.win64.rc")
-    if done.returncode != 0 or not os.path.exists(rc) or open(rc).read().strip() != "0":
-        log = os.path.join(results, "disc-check.win64.log")
-        if os.path.exists(log):
-            with open(log, encoding="utf-8", errors="replace") as f:
-                sys.stderr.write("".join("    " + line for line in f.readlines()[-8:]))
+    outcome = {}
+    for name in ("rc", "log"):
+        path = os.path.join(results, f"disc-check.win64.{name}")
+        with open(path if os.path.exists(path) else os.devnull, encoding="utf-8", errors="replace") as f:
+            outcome[name] = f.read()
+    if done.returncode != 0 or outcome["rc"].strip() != "0":
+        sys.stderr.write("".join("    " + line for line in outcome["log"].splitlines(True)[-8:]))
         raise RunError()
-    return [read_run(os.path.join(results, "runs", name), w, c, facts32["MARKER_TEXT"])
-            for name, (w, c) in zip(names, plan)]
+    return [read(os.path.join(results, name), w, c, facts32["MARKER_TEXT"]) for name, (w, c) in zip(names, runs)]
 
 
 def key(paths: Iterable[str], *words: str) -> str:
-    """The runs' cache key: the files they depend on and the words that say how they ran."""
+    """The runs' cache key: the files they depend on, and the words that say how they ran."""
     h = hashlib.sha256()
     for path in paths:
         with open(path, "rb") as f:
@@ -237,6 +212,7 @@ def key(paths: Iterable[str], *words: str) -> str:
 
 
 def load(path: str, wanted: str) -> list[Run] | None:
+    """The runs saved with that key, or None."""
     try:
         with open(path, encoding="utf-8", errors="surrogateescape") as f:
             saved = json.load(f)

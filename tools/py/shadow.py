@@ -54,7 +54,7 @@ def lay_from_disc(a: argparse.Namespace) -> list[str]:
                 why = check.hint(ds.disc(windows), found, n.rel) or look.why
                 lacking.append(f"  {n.kind:<8} {look.path}{': ' + why if why else ''}")
             else:
-                only[n.rel] = check.read(ds.disc(windows), found) if n.kind == "inf" else None
+                only[n.rel] = check.read(ds.disc(windows), found, check.MAX_INF) if n.kind == "inf" else None
         path = layout.lay(facts, a.shadow, program.folder, os.path.join(a.build, "hdasetup.exe"), only)
     return [path, shown] + lacking
 
