@@ -156,8 +156,12 @@ def verdict(record: Record) -> Verdict:
             lacking.setdefault(windows_label(r), []).extend(problems(r, why=True) or ["!"])
     bad = [w for w in lacking if w in supported]
     unfinished = any(not r.finished for r in rows if r.fails and windows_label(r) in bad)
+    looks = [f.state for r in rows if r.fails and windows_label(r) in bad for f in r.files if f.state != YES]
     lacks = any(r.missing for r in rows if r.fails and windows_label(r) in bad)
-    what = " or ".join(w for w, yes in (("would start a file the disc lacks", lacks),
+    # "lacks" only where every such file is plainly missing: a link, a 0-byte or broken program
+    # is on the disc, yet no use to that Windows.
+    lacks_or = "lacks" if set(looks) <= {"missing"} else "cannot use"
+    what = " or ".join(w for w, yes in ((f"would start a file the disc {lacks_or}", lacks),
                                          ("did not finish a run", unfinished)) if yes)
     that_ran = " that ran" if any(r.supported for r in rows if not r.ran) else ""
     if not supported:
