@@ -87,9 +87,10 @@ shadow_event_ns() { awk -F'\t' -v e="$1" '$2 == e { print $1; exit }' "$SHADOW_L
 shadow_seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f s", (b - a) / 1e9 }'; }
 
 # hda_py SCRIPT ARGS...: one of tools/py's programs, under Debian's interpreter (the first
-# python3 on the PATH may be another one, without Debian's pycdlib and pefile).
+# python3 on the PATH may be another one, without Debian's pycdlib and pefile), its messages
+# in the caller's name.
 hda_py() {
     local script=$1
     shift
-    /usr/bin/python3 "$HDA_REPO/tools/py/$script" "$@"
+    HDA_CALLER=$HDA_CALLER /usr/bin/python3 "$HDA_REPO/tools/py/$script" "$@"
 }
