@@ -66,11 +66,11 @@ fuzz: fuzzers
 demo:
 	@tools/demo.sh
 
-# What the demo runs and nothing more: one build's hdasetup.exe and the stand-ins
+# What the demo runs and nothing more: one build's hdasetup.exe and the stand-ins of its run
 # (DEMO_BUILD=win32 or win64, chosen by tools/demo.sh once Wine can tell what the host runs).
 DEMO_BUILD ?= win32
 demo-build: build/$(DEMO_BUILD)/CMakeCache.txt
-	cmake --build --preset $(DEMO_BUILD) --target hdasetup standins
+	cmake --build --preset $(DEMO_BUILD) --target hdasetup demo_standins
 
 # Measures the program under Wine and writes docs/performance.md (not a test).
 bench: win32 win64

@@ -21,8 +21,11 @@ foreach(line IN LISTS hda_fact_lines)
     string(REPLACE "\\\\" "\\" text "${text}")
     string(APPEND hda_facts "HDA_${name}='${text}'\n")
 endforeach()
-# And the Windows build's stand-ins, by the names of tests/standins/NAME.cpp.
-string(REPLACE ";" " " hda_standins "${HDA_STANDINS}")
-string(APPEND hda_facts "HDA_STANDINS=(${hda_standins})\n")
+# And the Windows build's stand-ins, by the names of tests/standins/NAME.cpp: all of them, and
+# those a demo runs.
+foreach(list HDA_STANDINS HDA_DEMO_STANDINS)
+    string(REPLACE ";" " " names "${${list}}")
+    string(APPEND hda_facts "${list}=(${names})\n")
+endforeach()
 file(GENERATE OUTPUT ${HDA_DISC_FACTS_SH} CONTENT "${hda_facts}")
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/disc-facts.json CONTENT "${hda_facts_json}\n")

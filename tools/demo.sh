@@ -72,7 +72,7 @@ hda_start_xvfb
 # A first run makes its prefix while the build runs: each takes a good part of the wait.
 builder=""
 if [ -n "$build" ]; then
-    hda_say "building ${build}'s hdasetup.exe and the stand-ins (make demo-build; log in build/demo/build.log)"
+    hda_say "building ${build}'s hdasetup.exe and the stand-ins the demo runs (make demo-build; log in build/demo/build.log)"
     make_step demo-build DEMO_BUILD="$build" &
     builder=$!
     # Stopped early (the prefix failed), the demo still leaves no build running behind it.
@@ -82,7 +82,7 @@ arch=win32 && [ "$WINDOWS" == "winxp64" ] && arch=win64
 hda_prefix "$DEMO_DIR" "$WINDOWS-$arch" "$arch"
 [ -z "$builder" ] || { wait "$builder" || exit 2; builder=""; }
 
-hda_need_build
+hda_need_build "" HDA_DEMO_STANDINS
 # shellcheck disable=SC2034 # read by lib/shadow-disc.sh and lib/wine.sh
 SHADOW_WORK_DIR=$DEMO_DIR
 

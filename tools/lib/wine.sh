@@ -122,15 +122,17 @@ hda_wine() {
     "${HDA_WINE[@]}" "$@"
 }
 
-# hda_need_build [DIR]: stops with what to do when a build lacks hdasetup.exe, its disc facts
-# or one of the stand-ins that the facts list; without DIR, the chosen build, and Wine too.
+# hda_need_build [DIR [LIST]]: stops with what to do when a build lacks hdasetup.exe, its disc
+# facts or one of the stand-ins that the facts' LIST names (HDA_STANDINS, all of them, unless
+# told); without DIR (or with ""), the chosen build, and Wine too.
 hda_need_build() {
     hda_build_chosen
     local dir=${1:-$HDA_BUILD_DIR} file
     [ -f "$dir/disc-facts.sh" ] ||
         hda_die "$dir/disc-facts.sh is missing: build it first with 'make' in $HDA_REPO"
     hda_load_disc_facts "$dir/disc-facts.sh"
-    for file in hdasetup "${HDA_STANDINS[@]/#/standins/standin_}"; do
+    local -n standins=${2:-HDA_STANDINS}
+    for file in hdasetup "${standins[@]/#/standins/standin_}"; do
         [ -f "$dir/$file.exe" ] ||
             hda_die "$dir/$file.exe is missing: build it first with 'make' in $HDA_REPO"
     done
