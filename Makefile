@@ -6,7 +6,8 @@
 all: win32 win64
 
 # Everything the builds and tests need; deps-demo only what make demo runs on this host (one
-# MinGW, the Wine this host runs, Xvfb, the screenshot tools, the image reader).
+# MinGW, the Wine this host runs, Xvfb; the screenshot tools with DEBUG in ARGS, the exe and
+# image readers for a DISC).
 deps:
 	@tools/install-deps.sh test
 

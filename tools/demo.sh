@@ -33,16 +33,6 @@ check_windows() {
 }
 [ -n "$HDA_BUILD_CHOSEN" ] && check_windows
 
-# check_disc: the disc and the program's folder on it, as the shadow will take them (an image is
-# read as the chosen Windows reads it). An image is read only once make deps-demo has
-# installed its reader; a folder is checked before anything is built, so a mistyped path
-# fails at once.
-check_disc() {
-    hda_py shadow.py "$DEMO_DIR/shadow" --check --build "$DEMO_DIR" --disc "$DISC" --program "$PROGRAM" \
-        --windows "$WINDOWS" --work "$DEMO_DIR" || exit 2
-}
-[ -z "$DISC" ] || [ -f "$DISC" ] || check_disc
-
 # make_step MAKE_ARGS...: one step of the build, its output in build/demo/build.log.
 make_step() {
     if ! make -C "$REPO" --no-print-directory "$@" >>"$DEMO_DIR/build.log" 2>&1; then
@@ -65,7 +55,11 @@ if [ -z "${HDA_WIN32_DIR:-}${HDA_WIN64_DIR:-}" ]; then
 fi
 hda_build_chosen
 check_windows
-[ -z "$DISC" ] || [ ! -f "$DISC" ] || check_disc
+# The disc and the program's folder on it, as the shadow will take them (an image read as the
+# chosen Windows reads it), before anything is built: only once make deps-demo has installed
+# what reads them (the exe reader for any disc, the image reader for an image).
+[ -z "$DISC" ] || hda_py shadow.py "$DEMO_DIR/shadow" --check --build "$DEMO_DIR" --disc "$DISC" \
+    --program "$PROGRAM" --windows "$WINDOWS" --work "$DEMO_DIR" || exit 2
 hda_say "starting a virtual X display (Xvfb)"
 hda_start_xvfb
 
@@ -165,7 +159,7 @@ if [ -s "$SHADOW_LOG.shots" ]; then
 elif grep -q '^box' "$SHADOW_LOG" && shadow_can_photograph; then
     more "no screenshots: ImageMagick's 'import' could not photograph the boxes"
 elif grep -q '^box' "$SHADOW_LOG"; then
-    more "no screenshots: ImageMagick's 'import' or 'xwininfo' is missing (run 'sudo tools/install-deps.sh demo')"
+    more "no screenshots: ImageMagick's 'import' or 'xwininfo' is missing (run 'sudo tools/install-deps.sh imagemagick x11-utils')"
 fi
 
 marker=$WINEPREFIX/drive_c/$HDA_MARKER_NAME

@@ -7,11 +7,11 @@
 set -euo pipefail
 
 # The demo: Wine with the part this host runs, the one MinGW for the build it runs, in the
-# thread model the exe is built with (the posix one only builds the contract tests); Xvfb for
-# the program's boxes, ImageMagick's import and xwininfo for their screenshots, pycdlib for
-# DISC=image.iso. Where the kernel refuses 32-bit programs, neither Wine's 32-bit part nor
-# the i386 architecture, whose package lists alone cost seconds, is installed.
-DEMO=(cmake make wine xvfb xauth imagemagick x11-utils python3-pycdlib)
+# thread model the exe is built with (the posix one only builds the contract tests), and Xvfb
+# for the program's boxes; what else it runs, only when it will (below). Where the kernel
+# refuses 32-bit programs, neither Wine's 32-bit part nor the i386 architecture, whose
+# package lists alone cost seconds, is installed.
+DEMO=(cmake make wine xvfb)
 # make test: both MinGW builds and both Wine parts; the unit tests' compiler and GoogleTest,
 # clang for the fuzzers, the Japanese locale for code page 932, chattr for the marker tests,
 # the image makers of the disc tests, shellcheck, and the exe checks' PE reader and
@@ -76,7 +76,14 @@ demo)
     else
         more=(wine64 g++-mingw-w64-x86-64-win32)
     fi
-    install "${DEMO[@]}" "${more[@]}"
+    # make demo's settings, from the environment: ImageMagick's import and xwininfo to
+    # photograph boxes, which the program shows only with DEBUG in its arguments (in any
+    # case); pefile to judge a disc's programs, pycdlib to read its image.
+    ! grep -qi debug <<<"${ARGS:-}" || more+=(imagemagick x11-utils)
+    [ -z "${DISC:-}" ] || more+=(python3-pefile)
+    [ ! -f "${DISC:-}" ] || more+=(python3-pycdlib)
+    # Missing ones are named in the advice, since the settings that chose them do not follow sudo.
+    purpose="" install "${DEMO[@]}" "${more[@]}"
     ;;
 test)
     install "${TEST[@]}"
