@@ -1,7 +1,8 @@
 # shellcheck shell=bash
-# The Wine runner's one decision: which build runs and with which loader. Checked without
-# starting Wine: a stand-in for the `wine` wrapper records any call, since on a host that
-# runs no 32-bit programs the wrapper would pick the 32-bit loader, which the kernel refuses.
+# The Wine runner's one decision: which build runs and with which loader; and when a prefix
+# counts as made. Checked without starting Wine: a stand-in for the `wine` wrapper records any
+# call, since on a host that runs no 32-bit programs the wrapper would pick the 32-bit loader,
+# which the kernel refuses.
 set -euo pipefail
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 FAKE=$(mktemp -d)
@@ -39,4 +40,13 @@ probe=no
 /usr/lib/wine/wine --version >/dev/null 2>&1 && probe=yes
 check "unset, the probe asks the 32-bit loader" "$probe" \
     "$(env -u HDA_HOST_RUNS_32BIT bash -c 'source "$0/tools/lib/wine.sh" >/dev/null; [ -z "$HDA_TWIN" ] && echo yes || echo no' "$REPO")"
+
+# Wine's first start in a new prefix fails once the prefix's boot outlasts Wine's 5 minutes,
+# while the boot goes on (and a start then fails too): the prefix is made all the same, and
+# marked only when the boot has ended.
+printf '#!/bin/sh\n[ "$1" != wineboot ] || { mkdir -p "$WINEPREFIX"; touch "$WINEPREFIX/booting"; (sleep 1; touch "$WINEPREFIX/booted"; rm "$WINEPREFIX/booting") & exit 53; }\n[ ! -f "$WINEPREFIX/booting" ]\n' >"$FAKE/wine"
+printf '#!/bin/sh\n[ "$1" != -w ] || while [ -f "$WINEPREFIX/booting" ]; do sleep 0.1; done\n' >"$FAKE/wineserver"
+chmod +x "$FAKE/wineserver"
+check "a first start that gave up on the boot: the prefix made, marked after the boot" ".hda-ready booted" \
+    "$(PATH="$FAKE:$PATH" HDA_HOST_RUNS_32BIT=yes bash -c 'source "$0/tools/lib/wine.sh" && hda_prefix "$1" slow win32 2>/dev/null && ls -A "$WINEPREFIX" | paste -sd " "' "$REPO" "$FAKE")"
 finish
