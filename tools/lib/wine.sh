@@ -149,21 +149,28 @@ hda_wine_failed() {
     grep -qi 'exec format error' "$2" 2>/dev/null &&
         advice="The kernel refuses 32-bit programs: unset HDA_HOST_RUNS_32BIT (or set it to no) so that the x86-64 build runs under $HDA_WINE64_LOADER."
     { [ -s "$2" ] && tail -n 5 "$2" | sed 's/^/    /'; } >&2
+    hda_stop_wine
     hda_die "Wine could not $1. $advice"
 }
 
 # hda_prefix WORK_DIR NAME win32|win64: the Wine prefix WORK_DIR/prefix-NAME, made once and
 # reused; exports WINEPREFIX. For the x86-64 twin every prefix is 64-bit, in a folder of
-# its own, so the two kinds never share a prefix.
+# its own, so the two kinds never share a prefix. A prefix counts as made only once its
+# wineserver has ended and saved the registry (.hda-ready); one without that mark (its
+# making killed or failed, the machine stopped) is made again.
 hda_prefix() {
     local dir name=$2 arch=$3
     dir=$(realpath -m "$1") # Wine takes only an absolute WINEPREFIX
     hda_build_chosen
     [ -n "$HDA_TWIN" ] && arch=win64 name+=-x64
     export WINEPREFIX=$dir/prefix-$name
+    # Whatever still runs in the prefix stops first: a server left from another X display
+    # could show no boxes on this one, and the processes of an unfinished making would go on
+    # writing into the folder while it is removed.
+    hda_stop_wine
     if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
         hda_say "making the Wine prefix $WINEPREFIX ($arch, once; about 10 s)"
-        rm -rf "$WINEPREFIX"
+        rm -rf "$WINEPREFIX" || hda_die "could not remove the unfinished prefix $WINEPREFIX"
         mkdir -p "$dir"
         local log=$dir/wineboot-$name.log
         # The first start in a new prefix waits at most 5 minutes for the prefix's first boot
@@ -178,13 +185,15 @@ hda_prefix() {
         wineserver -w
         touch "$WINEPREFIX/.hda-ready"
     fi
-    # A server left from another X display could show no boxes on this one. -k only asks it
-    # to go: the next start waits until it has.
+}
+
+# hda_stop_wine: the prefix's wineserver and every process of it ended (-k asks them to go,
+# -w waits until the server has).
+hda_stop_wine() {
+    [ -n "${WINEPREFIX:-}" ] || return 0
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
 }
-
-hda_stop_wine() { [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null || true; }
 
 # hda_import_reg FILE: a REGEDIT4 file, lines without line ends, imported in one Wine
 # start (each `reg` call would cost one).
