@@ -28,7 +28,8 @@ hda_die() {
 # number (Xvfb picks it and says which with -displayfd), exported as DISPLAY and stopped when
 # the script exits. Wine's window functions need a display, and a wineserver started
 # without one stays without one. A script with an EXIT trap of its own calls hda_stop_xvfb
-# from it.
+# from it. -noreset: Xvfb would otherwise reset whenever its last client leaves, as happens
+# between two Wine sessions, cutting off a client that is connecting at that moment.
 HDA_XVFB_PID=""
 hda_start_xvfb() {
     [ -z "$HDA_XVFB_PID" ] || return 0
@@ -36,7 +37,7 @@ hda_start_xvfb() {
     local dir number=""
     dir=$(mktemp -d "${TMPDIR:-/tmp}/hda-xvfb-XXXXXX")
     mkfifo "$dir/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/log" 2>&1 &
     HDA_XVFB_PID=$!
     trap hda_stop_xvfb EXIT
     # The read blocks until Xvfb has its display, or gets nothing when Xvfb ends first.
