@@ -175,9 +175,10 @@ hda_prefix() {
         mkdir -p "$dir"
         local log=$dir/wineboot-$name.log
         # The first start in a new prefix waits at most 5 minutes for the prefix's first boot
-        # (a limit inside Wine), then fails ("could not load kernel32.dll") while the boot goes
-        # on: it took longer in the emulated guest on a busy machine. What counts is that the
-        # boot ends (the server ends with it) and that a start after it works.
+        # (a limit inside Wine), then goes on without it, and fails ("could not load
+        # kernel32.dll") when the boot has not yet installed that: the boot took longer in the
+        # emulated guest on a busy machine. What counts is that the boot ends (the server ends
+        # with it) and that a start after it works.
         WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" hda_wine wineboot -i >"$log" 2>&1 || true
         wineserver -w
         # Without a window manager, each answered box would linger for two seconds.
