@@ -1,7 +1,7 @@
 # shellcheck shell=bash
-# The Wine runner's one decision: which build runs and with which loader. Checked without
-# starting Wine: a stand-in for the `wine` wrapper records any call, since on a host that
-# runs no 32-bit programs the wrapper would pick the 32-bit loader, which the kernel refuses.
+# The Wine runner's decisions, checked without starting Wine: which build runs with which loader
+# (a stand-in `wine` records any call: where no 32-bit program runs, the wrapper would pick the
+# 32-bit loader, which the kernel refuses), and when a prefix counts as made.
 set -euo pipefail
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 FAKE=$(mktemp -d)
@@ -39,4 +39,11 @@ probe=no
 /usr/lib/wine/wine --version >/dev/null 2>&1 && probe=yes
 check "unset, the probe asks the 32-bit loader" "$probe" \
     "$(env -u HDA_HOST_RUNS_32BIT bash -c 'source "$0/tools/lib/wine.sh" >/dev/null; [ -z "$HDA_TWIN" ] && echo yes || echo no' "$REPO")"
+
+# A first start that gives up on the prefix's boot (Wine's 5 minutes), the boot going on and any
+# start failing until it ends: the prefix is made all the same, marked after the boot's end.
+printf '#!/bin/sh\n[ "$1" != wineboot ] || { mkdir -p "$WINEPREFIX"; touch "$WINEPREFIX/booting"; (sleep 1; touch "$WINEPREFIX/booted"; rm "$WINEPREFIX/booting") & exit 53; }\n[ ! -f "$WINEPREFIX/booting" ]\n' >"$FAKE/wine"
+printf '#!/bin/sh\n[ "$1" != -w ] || while [ -f "$WINEPREFIX/booting" ]; do sleep 0.1; done\n' >"$FAKE/wineserver" && chmod +x "$FAKE/wineserver"
+check "a first start that gave up on the boot: the prefix made, marked after the boot" ".hda-ready booted" \
+    "$(PATH="$FAKE:$PATH" HDA_HOST_RUNS_32BIT=yes bash -c 'source "$0/tools/lib/wine.sh" && hda_prefix "$1" slow win32 2>/dev/null && ls -A "$WINEPREFIX" | paste -sd " "' "$REPO" "$FAKE")"
 finish

@@ -23,13 +23,14 @@ fi
 ABOUT="the emulated x86-64 guest: Debian $(cat /etc/debian_version), Linux $(uname -r), $wine_version"
 hda_say "booted in $(cut -d' ' -f1 /proc/uptime) s: $ABOUT, $(nproc) CPUs, 32-bit programs run"
 
-# guest_prefix NAME ARCH: the prefix the scripts' use_prefix finds ready; should making it fail,
-# the jobs try again.
+# guest_prefix NAME ARCH: the prefix the scripts' use_prefix finds ready, made under an X
+# display of its own as the scripts make theirs; should making it fail, the jobs try again.
 guest_prefix() {
     [ -f "$HDA_WINE_DIR/prefix-$1/.hda-ready" ] && return 0
     hda_say "making the Wine prefix $1 ($2; once, kept on the prefix disk; minutes under emulation)"
-    HDA_CALLER=guest run_job "$OUT" "prefix-$1" "the Wine prefix $1" xvfb-run -a bash -c \
-        'source "$0/tools/lib/wine.sh" && hda_prefix "$1" "$2" "$3"' "$REPO" "$HDA_WINE_DIR" "$1" "$2"
+    HDA_CALLER=guest run_job "$OUT" "prefix-$1" "the Wine prefix $1" bash -c \
+        'source "$0/tools/lib/wine.sh" && hda_start_xvfb && hda_prefix "$1" "$2" "$3"' \
+        "$REPO" "$HDA_WINE_DIR" "$1" "$2"
 }
 
 # guest_job NAME COMMAND...: runs the command in the repo; out/NAME.log and out/NAME.rc.

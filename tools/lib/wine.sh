@@ -28,7 +28,8 @@ hda_die() {
 # number (Xvfb picks it and says which with -displayfd), exported as DISPLAY and stopped when
 # the script exits. Wine's window functions need a display, and a wineserver started
 # without one stays without one. A script with an EXIT trap of its own calls hda_stop_xvfb
-# from it.
+# from it. -noreset: Xvfb would otherwise reset whenever its last client leaves, as happens
+# between two Wine sessions, cutting off a client that is connecting at that moment.
 HDA_XVFB_PID=""
 hda_start_xvfb() {
     [ -z "$HDA_XVFB_PID" ] || return 0
@@ -36,7 +37,7 @@ hda_start_xvfb() {
     local dir number=""
     dir=$(mktemp -d "${TMPDIR:-/tmp}/hda-xvfb-XXXXXX")
     mkfifo "$dir/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/log" 2>&1 &
     HDA_XVFB_PID=$!
     trap hda_stop_xvfb EXIT
     # The read blocks until Xvfb has its display, or gets nothing when Xvfb ends first.
@@ -151,38 +152,52 @@ hda_wine_failed() {
     grep -qi 'exec format error' "$2" 2>/dev/null &&
         advice="The kernel refuses 32-bit programs: unset HDA_HOST_RUNS_32BIT (or set it to no) so that the x86-64 build runs under $HDA_WINE64_LOADER."
     { [ -s "$2" ] && tail -n 5 "$2" | sed 's/^/    /'; } >&2
+    hda_stop_wine
     hda_die "Wine could not $1. $advice"
 }
 
 # hda_prefix WORK_DIR NAME win32|win64: the Wine prefix WORK_DIR/prefix-NAME, made once and
 # reused; exports WINEPREFIX. For the x86-64 twin every prefix is 64-bit, in a folder of
-# its own, so the two kinds never share a prefix.
+# its own, so the two kinds never share a prefix. A prefix counts as made only once its
+# wineserver has ended and saved the registry (.hda-ready); one without that mark (its
+# making killed or failed, the machine stopped) is made again.
 hda_prefix() {
     local dir name=$2 arch=$3
     dir=$(realpath -m "$1") # Wine takes only an absolute WINEPREFIX
     hda_build_chosen
     [ -n "$HDA_TWIN" ] && arch=win64 name+=-x64
     export WINEPREFIX=$dir/prefix-$name
+    # Whatever still runs in the prefix stops first: a server left from another X display
+    # could show no boxes on this one, and the processes of an unfinished making would go on
+    # writing into the folder while it is removed.
+    hda_stop_wine
     if [ ! -f "$WINEPREFIX/.hda-ready" ]; then
         hda_say "making the Wine prefix $WINEPREFIX ($arch, once; about 10 s)"
-        rm -rf "$WINEPREFIX"
+        rm -rf "$WINEPREFIX" || hda_die "could not remove the unfinished prefix $WINEPREFIX"
         mkdir -p "$dir"
         local log=$dir/wineboot-$name.log
-        WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" hda_wine wineboot -i >"$log" 2>&1 ||
-            hda_wine_failed "make the prefix $WINEPREFIX" "$log"
+        # The first start in a new prefix waits at most 5 minutes for the prefix's first boot
+        # (a limit inside Wine), then goes on without it, and fails ("could not load
+        # kernel32.dll") when the boot has not yet installed that: the boot took longer in the
+        # emulated guest on a busy machine. What counts is that the boot ends (the server ends
+        # with it) and that a start after it works.
+        WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" hda_wine wineboot -i >"$log" 2>&1 || true
+        wineserver -w
         # Without a window manager, each answered box would linger for two seconds.
-        hda_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$log" 2>&1 ||
-            hda_wine_failed "run reg.exe in the new prefix $WINEPREFIX" "$log"
+        hda_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 ||
+            hda_wine_failed "make the prefix $WINEPREFIX" "$log"
         wineserver -w
         touch "$WINEPREFIX/.hda-ready"
     fi
-    # A server left from another X display could show no boxes on this one. -k only asks it
-    # to go: the next start waits until it has.
+}
+
+# hda_stop_wine: the prefix's wineserver and every process of it ended (-k asks them to go,
+# -w waits until the server has).
+hda_stop_wine() {
+    [ -n "${WINEPREFIX:-}" ] || return 0
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
 }
-
-hda_stop_wine() { [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null || true; }
 
 # hda_import_reg FILE: a REGEDIT4 file, lines without line ends, imported in one Wine
 # start (each `reg` call would cost one).
