@@ -51,7 +51,7 @@ in_root dpkg --add-architecture i386 || fail "dpkg --add-architecture i386"
 in_root apt-get update -q || fail "apt-get update inside the guest root (is $mirror reachable?)"
 in_root apt-get install -y -q --no-install-recommends \
     linux-image-amd64 initramfs-tools kmod udev procps e2fsprogs locales \
-    wine wine32:i386 wine64 xvfb xauth python3 ||
+    wine wine32:i386 wine64 xvfb python3 ||
     fail "installing the guest's packages"
 # ja_JP for the code page 932 scenarios, en_US for anything that wants a UTF-8 locale.
 printf 'ja_JP.UTF-8 UTF-8\nen_US.UTF-8 UTF-8\n' >"$root/etc/locale.gen"
