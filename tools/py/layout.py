@@ -11,6 +11,8 @@ import shutil
 from dataclasses import dataclass
 from typing import Mapping
 
+from disc import split
+
 
 class Facts:
     """The driver disc as the program sees it, from a build's disc-facts.json."""
@@ -54,10 +56,6 @@ class Needed:
     standin: str
 
 
-def parts(folder: str) -> list[str]:
-    return [p for p in folder.replace("\\", "/").split("/") if p not in ("", ".")]
-
-
 def base(program: list[str]) -> list[str]:
     """Where the program looks for the helper: it cuts its own folder after the third
     backslash from the end, so D:\\ and D:\\Audio\\ stay as they are and any deeper folder
@@ -66,10 +64,10 @@ def base(program: list[str]) -> list[str]:
 
 
 def needed(facts: Facts, program: str) -> list[Needed]:
-    folder, helper_base = parts(program), base(parts(program))
+    folder, helper_base = split(program), base(split(program))
 
     def at(where: list[str], path: str) -> str:
-        return "/".join(where + parts(path))
+        return "/".join(where + split(path))
     return ([Needed("package", at(folder, p), "standin_package.exe") for p in facts.packages]
             + [Needed("helper", at(helper_base, facts[h]), "standin_helper.exe") for h in ("HELPER_32", "HELPER_64")]
             + [Needed("inf", at(helper_base, facts[i]), "intchdmi.inf") for i in ("INF_32", "INF_64")])
@@ -84,7 +82,7 @@ def lay(facts: Facts, shadow: str, program: str, exe: str, only: Mapping[str, by
     each needed path, or with ONLY just at the paths it holds (an INF file's own bytes where
     it gives them). Returns the program's Windows path in the shadow."""
     shutil.rmtree(shadow, ignore_errors=True)
-    folder = "/".join(parts(program))
+    folder = "/".join(split(program))
     os.makedirs(os.path.join(shadow, folder), exist_ok=True)
     shutil.copyfile(exe, os.path.join(shadow, folder, "hdasetup.exe"))
     for n in needed(facts, program):
